@@ -1,0 +1,160 @@
+#include "test_image.h"
+
+#include "roster/roster_slot.h"
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace kelvarin::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    path_ = fs::temp_directory_path() /
+            ("kelvarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may have taken permissions away; give them back so everything can be removed.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (!it->is_symlink(ignored)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(path_, ignored);
+}
+
+void MakeSparseFile(const std::string& path, std::uintmax_t size) {
+    { std::ofstream create(path, std::ios::binary | std::ios::trunc); }
+    fs::resize_file(path, size);
+}
+
+void WriteBytesAt(const std::string& path, std::int64_t offset,
+                  const std::vector<std::uint8_t>& bytes) {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    if (!file) {
+        throw std::runtime_error("cannot open " + path);
+    }
+    file.seekp(offset);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (!file) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::vector<std::uint8_t> ReadBytesAt(const std::string& path, std::int64_t offset,
+                                      std::size_t count) {
+    std::ifstream file(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes(count);
+    file.seekg(offset);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return bytes;
+}
+
+void StoreField(const std::string& path, std::int32_t offset, std::uint16_t value) {
+    WriteBytesAt(path, offset,
+                 {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)});
+}
+
+void MakeRosterImage(const std::string& path, std::uintmax_t size) {
+    MakeSparseFile(path, size);
+    StoreRosterValues(path);
+}
+
+void StoreRosterValues(const std::string& path) {
+    int i = 0;
+    for (const RosterSlot& slot : kRosterSlots) {
+        const int value = slot.kind == SlotKind::Species ? 300 + i : 10 + i;
+        StoreField(path, slot.offset, static_cast<std::uint16_t>(value));
+        ++i;
+    }
+}
+
+namespace {
+
+// Calls `visit` with successive equal-sized blocks of both files until one ends.
+void ForEachBlock(
+    const std::string& a, const std::string& b,
+    const std::function<void(std::int64_t, const std::string&, const std::string&)>& visit) {
+    std::ifstream fa(a, std::ios::binary);
+    std::ifstream fb(b, std::ios::binary);
+    std::string ba(1 << 20, '\0');
+    std::string bb(1 << 20, '\0');
+    std::int64_t base = 0;
+    while (fa && fb) {
+        fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
+        fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
+        const auto na = fa.gcount();
+        const auto nb = fb.gcount();
+        visit(base, ba.substr(0, static_cast<std::size_t>(na)),
+              bb.substr(0, static_cast<std::size_t>(nb)));
+        base += na;
+        if (na == 0 || nb == 0) {
+            break;
+        }
+    }
+}
+
+} // namespace
+
+std::string FileDigest(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string block(1 << 20, '\0');
+    std::size_t hash = 0;
+    std::uintmax_t length = 0;
+    while (file) {
+        file.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        length += got;
+        hash = hash * 1000003u ^ std::hash<std::string_view>{}(std::string_view(block.data(), got));
+    }
+    return std::to_string(length) + ":" + std::to_string(hash);
+}
+
+std::vector<std::int64_t> DifferingOffsets(const std::string& a, const std::string& b) {
+    std::vector<std::int64_t> offsets;
+    ForEachBlock(a, b, [&](std::int64_t base, const std::string& x, const std::string& y) {
+        if (x == y) {
+            return;
+        }
+        const std::size_t common = std::min(x.size(), y.size());
+        for (std::size_t i = 0; i < common; ++i) {
+            if (x[i] != y[i]) {
+                offsets.push_back(base + static_cast<std::int64_t>(i));
+            }
+        }
+        for (std::size_t i = common; i < std::max(x.size(), y.size()); ++i) {
+            offsets.push_back(base + static_cast<std::int64_t>(i));
+        }
+    });
+    return offsets;
+}
+
+std::int16_t FakeLists::selectedIndex(std::string_view control) const {
+    const auto found = selections_.find(control);
+    return found == selections_.end() ? std::int16_t{-1} : found->second;
+}
+
+void FakeLists::setSelectedIndex(std::string_view control, std::int16_t index) {
+    selections_[std::string(control)] = index;
+    ++setCount_;
+}
+
+void FakeLists::selectAll(std::int16_t index) {
+    for (const RosterSlot& slot : kRosterSlots) {
+        selections_[std::string(slot.control)] = index;
+    }
+}
+
+} // namespace kelvarin::testing
