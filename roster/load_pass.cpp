@@ -10,9 +10,11 @@
 namespace kelvarin {
 namespace {
 
-LoadResult Refuse(const std::string& path, const std::string& problem) {
-    return {LoadStatus::Refused,
-            "Cannot load " + Quoted(path) + ": " + problem + ".\nNothing was changed."};
+// `details` are whole lines that follow the one-line summary.
+LoadResult Refuse(const std::string& path, const std::string& problem,
+                  const std::string& details = {}) {
+    return {LoadStatus::Refused, "Cannot load " + Quoted(path) + ": " + problem + "." + details +
+                                     "\nNothing was changed."};
 }
 
 bool FitsList(const RosterSlot& slot, std::int16_t selection) {
@@ -60,11 +62,13 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
         }
     }
     if (badFields > 0) {
-        return Refuse(path, std::to_string(badFields) +
-                                (badFields == 1 ? " field holds a value" : " fields hold values") +
-                                " that no list entry stands for, so it is probably not the "
-                                "expected game image:" +
-                                outOfRange + "\n");
+        const std::string count = badFields == 1
+                                      ? "1 field holds a value"
+                                      : std::to_string(badFields) + " fields hold values";
+        return Refuse(path,
+                      count + " that no list entry stands for, so it is probably not the "
+                              "expected game image",
+                      outOfRange);
     }
 
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {

@@ -13,12 +13,15 @@ SaveResult NothingWritten(const std::string& path, const std::string& problem) {
             {}};
 }
 
-std::string WriteFailureLines(const RosterSlot& slot, const ByteIoReport& report) {
-    std::string lines;
+// One line per field, with each distinct reason once (both bytes usually fail alike).
+std::string WriteFailureLine(const RosterSlot& slot, const ByteIoReport& report) {
+    std::string reasons;
     for (const ByteIoFailure& failure : report.failures) {
-        lines += "\n  " + DescribeSlot(slot) + ": " + failure.reason;
+        if (reasons.find(failure.reason) == std::string::npos) {
+            reasons += (reasons.empty() ? "" : "; ") + failure.reason;
+        }
     }
-    return lines;
+    return "\n  " + DescribeSlot(slot) + ": " + reasons;
 }
 
 } // namespace
@@ -44,7 +47,7 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists) 
         WriteHEX(file, start, fieldText, &report);
         if (!report.ok()) {
             result.unwritten.push_back(&slot);
-            failures += WriteFailureLines(slot, report);
+            failures += WriteFailureLine(slot, report);
         }
     }
 

@@ -1,0 +1,380 @@
+// Every condition a person can meet between pressing Open and pressing Save, each held to the
+// same promises: a message naming the file and the problem, no selection changed by a refused
+// load, no byte changed outside the 92 field bytes, and nothing called saved that is not on
+// disk.
+#include "child_process.h"
+#include "roster/roster.h"
+#include "test_image.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+
+namespace kelvarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeLists;
+using testing::TempDir;
+
+constexpr std::int16_t kShownBefore = 7;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
+    const auto bytes = testing::ReadBytesAt(path, offset, 2);
+    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
+}
+
+class FaultMatrix : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::MakeRosterImage(image);
+        fs::copy_file(image, pristine);
+        lists.selectAll(kShownBefore);
+    }
+
+    // Open pressed on `path`, and the file refused: the message names the file and the
+    // problem, and the window shows exactly what it showed before.
+    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
+        const auto shown = lists.all();
+        const std::string earlierPath = ImagePath;
+        const LoadResult result = LoadRoster(path, ImagePath, lists);
+        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
+        EXPECT_TRUE(Contains(result.message, path)) << result.message;
+        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
+        EXPECT_EQ(lists.all(), shown);
+        EXPECT_EQ(ImagePath, earlierPath);
+    }
+
+    void LoadAndChange(const std::string& path) {
+        ASSERT_TRUE(LoadRoster(path, ImagePath, lists).loaded()) << path;
+        // Change every field, so any field that did not reach the disk would show.
+        for (const RosterSlot& slot : kRosterSlots) {
+            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
+        }
+    }
+
+    // After any save: fields reported written hold the shown value, fields reported unwritten
+    // still hold the old one, and no other byte of the file changed.
+    void ExpectDiskMatchesReport(const std::string& path, const SaveResult& result) {
+        const std::set<const RosterSlot*> unwritten(result.unwritten.begin(),
+                                                    result.unwritten.end());
+        if (result.saved()) {
+            EXPECT_TRUE(unwritten.empty());
+        }
+        for (const RosterSlot& slot : kRosterSlots) {
+            const auto onDisk = static_cast<std::int16_t>(StoredValue(path, slot.offset));
+            if (!unwritten.count(&slot)) {
+                EXPECT_EQ(onDisk, lists.selectedIndex(slot.control)) << DescribeSlot(slot);
+            }
+        }
+        std::set<std::int64_t> fieldBytes;
+        for (const RosterSlot& slot : kRosterSlots) {
+            fieldBytes.insert({slot.offset, slot.offset + 1});
+        }
+        ASSERT_EQ(fs::file_size(path), fs::file_size(pristine));
+        for (std::int64_t offset : testing::DifferingOffsets(pristine, path)) {
+            EXPECT_TRUE(fieldBytes.count(offset)) << "byte 0x" << std::hex << offset << " changed";
+        }
+    }
+
+    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
+        const SaveResult result = SaveRoster(ImagePath, lists);
+        EXPECT_EQ(result.status, SaveStatus::Failed);
+        EXPECT_TRUE(Contains(result.message, ImagePath)) << result.message;
+        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
+        EXPECT_TRUE(Contains(result.message, "Nothing was written")) << result.message;
+    }
+
+    TempDir dir;
+    std::string image = dir.file("image.nds");
+    std::string pristine = dir.file("pristine.nds");
+    FakeLists lists;
+    std::string ImagePath;
+};
+
+TEST_F(FaultMatrix, MissingFile) {
+    const std::string missing = dir.file("missing.nds");
+    ExpectLoadRefused(missing, "does not exist");
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(FaultMatrix, Folder) {
+    ExpectLoadRefused(dir.path().string(), "is a folder");
+}
+
+TEST_F(FaultMatrix, NamedPipeIsRefusedWithoutBlocking) {
+    const std::string pipe = dir.file("pipe.nds");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::string why;
+    // In a child with a deadline, so that a load that blocks fails the test instead of hanging.
+    const auto status = testing::RunInChild(
+        [&] {
+            FakeLists shown;
+            std::string path;
+            const LoadResult result = LoadRoster(pipe, path, shown);
+            return result.status == LoadStatus::Refused && Contains(result.message, "named pipe") &&
+                           shown.setCount() == 0
+                       ? 0
+                       : 1;
+        },
+        10, &why);
+    ASSERT_TRUE(status.has_value()) << why;
+    EXPECT_EQ(*status, 0);
+    ExpectLoadRefused(pipe, "named pipe");
+
+    // A save to a path that has become a pipe must not block either.
+    ImagePath = pipe;
+    ExpectSaveFailedWithoutWriting("named pipe");
+}
+
+TEST_F(FaultMatrix, CharacterDevices) {
+    ExpectLoadRefused("/dev/zero", "character device");
+    ExpectLoadRefused("/dev/null", "character device");
+}
+
+TEST_F(FaultMatrix, FileWithoutReadPermission) {
+    fs::permissions(image, fs::perms::owner_write);
+    std::string why;
+    const auto status = testing::RunAsUnprivilegedChild(
+        [&] {
+            FakeLists shown;
+            std::string path;
+            const LoadResult result = LoadRoster(image, path, shown);
+            if (result.status != LoadStatus::Refused) {
+                return 1;
+            }
+            if (!Contains(result.message, image) || !Contains(result.message, "reading")) {
+                return 2;
+            }
+            return shown.setCount() == 0 && path.empty() ? 0 : 3;
+        },
+        10, &why);
+    if (!status && ::geteuid() != 0) {
+        if (::access(image.c_str(), R_OK) == 0) {
+            GTEST_SKIP() << "cannot take read permission away here: " << why;
+        }
+        ExpectLoadRefused(image, "reading");
+        return;
+    }
+    ASSERT_TRUE(status.has_value()) << why;
+    EXPECT_EQ(*status, 0);
+}
+
+TEST_F(FaultMatrix, FileWithoutWritePermissionLoadsButDoesNotSave) {
+    fs::permissions(image, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.path(), fs::perms::all);
+    std::string why;
+    const auto status = testing::RunAsUnprivilegedChild(
+        [&] {
+            FakeLists shown;
+            std::string path;
+            if (!LoadRoster(image, path, shown).loaded()) {
+                return 1;
+            }
+            shown.setSelectedIndex("G1P1", 1);
+            const SaveResult result = SaveRoster(path, shown);
+            if (result.status != SaveStatus::Failed) {
+                return 2;
+            }
+            return Contains(result.message, image) && Contains(result.message, "writing") &&
+                           Contains(result.message, "Nothing was written")
+                       ? 0
+                       : 3;
+        },
+        10, &why);
+    if (!status) {
+        if (::access(image.c_str(), W_OK) == 0) {
+            GTEST_SKIP() << "cannot take write permission away here: " << why;
+        }
+        LoadAndChange(image);
+        ImagePath = image;
+        ExpectSaveFailedWithoutWriting("writing");
+    } else {
+        EXPECT_EQ(*status, 0);
+    }
+    EXPECT_EQ(testing::FileDigest(image), testing::FileDigest(pristine));
+}
+
+TEST_F(FaultMatrix, FileShorterThanTheLastField) {
+    fs::resize_file(image, kRosterEnd - 1);
+    ExpectLoadRefused(image, "too short");
+}
+
+TEST_F(FaultMatrix, TruncatedBetweenLoadAndSave) {
+    LoadAndChange(image);
+    fs::resize_file(image, 0x1C30000);
+    ExpectSaveFailedWithoutWriting("too short");
+    EXPECT_EQ(fs::file_size(image), 0x1C30000u);
+    EXPECT_EQ(StoredValue(image, 0x1C2F858), 300); // not even the fields that still fit
+}
+
+TEST_F(FaultMatrix, DeletedBetweenLoadAndSave) {
+    LoadAndChange(image);
+    fs::remove(image);
+    ExpectSaveFailedWithoutWriting("does not exist");
+    EXPECT_FALSE(fs::exists(image));
+}
+
+TEST_F(FaultMatrix, ReplacedByAFolderBetweenLoadAndSave) {
+    LoadAndChange(image);
+    fs::remove(image);
+    fs::create_directory(image);
+    ExpectSaveFailedWithoutWriting("is a folder");
+    EXPECT_TRUE(fs::is_empty(image));
+}
+
+TEST_F(FaultMatrix, PathWithSpacesAndNonAsciiCharacters) {
+    const fs::path folder = dir.path() / "Mes jeux à moi" / "ポケモン Ω";
+    fs::create_directories(folder);
+    const std::string path = (folder / "Pokémon Platine (FR) ✓.nds").string();
+    fs::copy_file(image, path);
+    LoadAndChange(path);
+    const SaveResult result = SaveRoster(ImagePath, lists);
+    EXPECT_TRUE(result.saved()) << result.message;
+    ExpectDiskMatchesReport(path, result);
+
+    fs::remove(path);
+    ExpectLoadRefused(path, "does not exist");
+}
+
+TEST_F(FaultMatrix, PathLongerThanTwoHundredSixtyCharacters) {
+    fs::path folder = dir.path();
+    for (int depth = 0; depth < 6; ++depth) {
+        folder /= std::string(60, static_cast<char>('a' + depth));
+    }
+    fs::create_directories(folder);
+    const std::string path = (folder / "image.nds").string();
+    ASSERT_GT(path.size(), 360u);
+    fs::copy_file(image, path);
+    LoadAndChange(path);
+    const SaveResult result = SaveRoster(ImagePath, lists);
+    EXPECT_TRUE(result.saved()) << result.message;
+    ExpectDiskMatchesReport(path, result);
+}
+
+TEST_F(FaultMatrix, SymbolicLinkIsWrittenThroughInPlace) {
+    const std::string link = dir.file("link.nds");
+    fs::create_symlink(image, link);
+    struct stat before {};
+    ASSERT_EQ(::stat(image.c_str(), &before), 0);
+
+    LoadAndChange(link);
+    const SaveResult result = SaveRoster(ImagePath, lists);
+    EXPECT_TRUE(result.saved()) << result.message;
+    EXPECT_TRUE(fs::is_symlink(link));
+    struct stat after {};
+    ASSERT_EQ(::stat(image.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino); // the same file, changed in place
+    ExpectDiskMatchesReport(image, result);
+}
+
+TEST_F(FaultMatrix, DeviceThatRefusesWritesIsNeverWritten) {
+    ImagePath = "/dev/full";
+    ExpectSaveFailedWithoutWriting("character device");
+}
+
+TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
+    // A file-size limit makes every write past it fail (EFBIG), as a disk that gives out part
+    // way through would: the fields of gyms 1 to 4 are written, those of gyms 5, 7 and 8 not.
+    constexpr rlim_t kLimit = 0x1C30000;
+    LoadAndChange(image);
+    const std::string copy = dir.file("result.nds");
+    std::string why;
+    const auto status = testing::RunInChild(
+        [&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{kLimit, kLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return 90;
+            }
+            const SaveResult result = SaveRoster(ImagePath, lists);
+            if (result.status != SaveStatus::Failed) {
+                return 1;
+            }
+            for (const RosterSlot* slot : result.unwritten) {
+                if (slot->offset < static_cast<std::int32_t>(kLimit)) {
+                    return 2;
+                }
+                if (!Contains(result.message, DescribeSlot(*slot))) {
+                    return 3;
+                }
+            }
+            std::ofstream(copy) << result.unwritten.size();
+            return Contains(result.message, ImagePath) ? 0 : 4;
+        },
+        30, &why);
+    ASSERT_TRUE(status.has_value()) << why;
+    ASSERT_EQ(*status, 0);
+
+    int unwrittenCount = 0;
+    std::ifstream(copy) >> unwrittenCount;
+    EXPECT_EQ(unwrittenCount, 22); // gyms 5, 7 and 8: 11 members, two fields each
+    for (const RosterSlot& slot : kRosterSlots) {
+        const auto onDisk = StoredValue(image, slot.offset);
+        if (slot.offset >= static_cast<std::int32_t>(kLimit)) {
+            EXPECT_EQ(onDisk, StoredValue(pristine, slot.offset)) << DescribeSlot(slot);
+        } else {
+            EXPECT_EQ(onDisk, slot.member * 3) << DescribeSlot(slot);
+        }
+    }
+}
+
+// A tiny file system, filled up, so that a field lying in a hole of the sparse image cannot
+// get its block: the disk itself says no.
+class FullFileSystem : public FaultMatrix {
+  protected:
+    void SetUp() override {
+        FaultMatrix::SetUp();
+        mountPoint = dir.path() / "small-disk";
+        fs::create_directory(mountPoint);
+        if (::mount("kelvarin-test", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0) {
+            GTEST_SKIP() << "cannot mount a small file system here (needs root): "
+                         << std::strerror(errno);
+        }
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(mountPoint.c_str(), MNT_DETACH);
+        }
+    }
+    fs::path mountPoint;
+    bool mounted = false;
+};
+
+TEST_F(FullFileSystem, DiskFullDuringSaveIsReportedNotClaimedAsSaved) {
+    const std::string small = (mountPoint / "image.nds").string();
+    // All fields zero: the image is one big hole, holding no block of the small disk.
+    testing::MakeSparseFile(small, static_cast<std::uintmax_t>(kRosterEnd));
+    fs::copy_file(small, pristine, fs::copy_options::overwrite_existing);
+    {
+        std::ofstream filler(mountPoint / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    ASSERT_TRUE(LoadRoster(small, ImagePath, lists).loaded());
+    lists.setSelectedIndex("G8P4", 493);
+    const SaveResult result = SaveRoster(ImagePath, lists);
+    EXPECT_EQ(result.status, SaveStatus::Failed);
+    EXPECT_TRUE(Contains(result.message, small)) << result.message;
+    EXPECT_TRUE(Contains(result.message, "No space left on device")) << result.message;
+    EXPECT_TRUE(Contains(result.message, "Gym 8, member 4, species")) << result.message;
+    EXPECT_FALSE(result.unwritten.empty());
+    ExpectDiskMatchesReport(small, result);
+}
+
+} // namespace
+} // namespace kelvarin
