@@ -1,5 +1,6 @@
 // How long the load and save passes take on a 64 MiB image, against the least any load could
 // cost: one open and the 46 two-byte reads with plain system calls.
+#include "roster/in_memory_lists.h"
 #include "roster/roster.h"
 
 #include <benchmark/benchmark.h>
@@ -8,7 +9,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -16,20 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class BenchLists : public kelvarin::ListSelection {
-  public:
-    std::int16_t selectedIndex(std::string_view control) const override {
-        const auto found = selections_.find(control);
-        return found == selections_.end() ? std::int16_t{-1} : found->second;
-    }
-    void setSelectedIndex(std::string_view control, std::int16_t index) override {
-        selections_[std::string(control)] = index;
-    }
-
-  private:
-    std::map<std::string, std::int16_t, std::less<>> selections_;
-};
 
 // A 64 MiB sparse image with valid values in every field, removed at exit.
 class BenchImage {
@@ -64,7 +50,7 @@ const BenchImage& Image() {
 }
 
 void BM_LoadPass(benchmark::State& state) {
-    BenchLists lists;
+    kelvarin::InMemoryLists lists;
     std::string imagePath;
     for (auto _ : state) {
         const kelvarin::LoadResult result = kelvarin::LoadRoster(Image().path(), imagePath, lists);
@@ -78,7 +64,7 @@ void BM_LoadPass(benchmark::State& state) {
 BENCHMARK(BM_LoadPass);
 
 void BM_SavePass(benchmark::State& state) {
-    BenchLists lists;
+    kelvarin::InMemoryLists lists;
     std::string imagePath;
     if (!kelvarin::LoadRoster(Image().path(), imagePath, lists).loaded()) {
         state.SkipWithError("the bench image did not load");

@@ -141,20 +141,11 @@ std::vector<std::int64_t> DifferingOffsets(const std::string& a, const std::stri
     return offsets;
 }
 
-std::int16_t FakeLists::selectedIndex(std::string_view control) const {
-    const auto found = selections_.find(control);
-    return found == selections_.end() ? std::int16_t{-1} : found->second;
-}
-
-void FakeLists::setSelectedIndex(std::string_view control, std::int16_t index) {
-    selections_[std::string(control)] = index;
-    ++setCount_;
-}
-
 void FakeLists::selectAll(std::int16_t index) {
     for (const RosterSlot& slot : kRosterSlots) {
-        selections_[std::string(slot.control)] = index;
+        setSelectedIndex(slot.control, index);
     }
+    baseline_ = changes();
 }
 
 } // namespace kelvarin::testing

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/list_selection.h"
+#include "roster/in_memory_lists.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -51,22 +51,15 @@ std::string FileDigest(const std::string& path);
 // Differing byte offsets between two files of equal length.
 std::vector<std::int64_t> DifferingOffsets(const std::string& a, const std::string& b);
 
-// The window as the passes see it: list selections by control name.
-class FakeLists : public ListSelection {
+// The window as the passes see it, with a shortcut to set every bound list at once.
+class FakeLists : public InMemoryLists {
   public:
-    [[nodiscard]] std::int16_t selectedIndex(std::string_view control) const override;
-    void setSelectedIndex(std::string_view control, std::int16_t index) override;
-
-    // Every bound list set to `index`.
     void selectAll(std::int16_t index);
-    [[nodiscard]] const std::map<std::string, std::int16_t, std::less<>>& all() const {
-        return selections_;
-    }
-    [[nodiscard]] int setCount() const { return setCount_; }
+    // Selections set since the last selectAll: what a pass did to the lists.
+    [[nodiscard]] int setCount() const { return changes() - baseline_; }
 
   private:
-    std::map<std::string, std::int16_t, std::less<>> selections_;
-    int setCount_ = 0;
+    int baseline_ = 0;
 };
 
 } // namespace kelvarin::testing
