@@ -1,0 +1,71 @@
+#include "ui/common_dialog.h"
+
+namespace kelvarin {
+
+namespace {
+
+QString PatternsInQtForm(const QString& patterns) {
+    QString spaced = patterns;
+    spaced.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return spaced.simplified();
+}
+
+} // namespace
+
+QStringList NameFiltersFromPairs(const QString& Filter) {
+    const QStringList parts = Filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts.at(i).trimmed();
+        const QString patterns = PatternsInQtForm(parts.at(i + 1));
+        if (patterns.isEmpty()) {
+            continue;
+        }
+        const QString shownPatterns = QLatin1Char('(') + patterns + QLatin1Char(')');
+        if (description.isEmpty()) {
+            filters.append(shownPatterns);
+        } else if (description.endsWith(shownPatterns)) {
+            filters.append(description);
+        } else {
+            filters.append(description + QLatin1Char(' ') + shownPatterns);
+        }
+    }
+    return filters;
+}
+
+QString clsCommonDialog::ShowOpen(QWidget* hwnd, const QString& Title, const QString& InitDir,
+                                  const QString& Filter, const std::int32_t& flags) {
+    return show(FileDialogRequest::Purpose::Open, hwnd, Title, InitDir, Filter, flags);
+}
+
+QString clsCommonDialog::ShowSave(QWidget* hwnd, const QString& Title, const QString& InitDir,
+                                  const QString& Filter, const std::int32_t& flags) {
+    return show(FileDialogRequest::Purpose::Save, hwnd, Title, InitDir, Filter, flags);
+}
+
+QString clsCommonDialog::show(FileDialogRequest::Purpose purpose, QWidget* hwnd,
+                              const QString& Title, const QString& InitDir, const QString& Filter,
+                              std::int32_t flags) {
+    FileDialogRequest request;
+    request.purpose = purpose;
+    request.owner = hwnd;
+    request.title = Title;
+    request.startPath = InitDir.isEmpty() ? LastPath : InitDir;
+    request.nameFilters = NameFiltersFromPairs(Filter);
+    request.startFilter = filterInUse_;
+    request.fileMustExist = (flags & OFN_FILEMUSTEXIST) != 0;
+    request.confirmOverwrite = (flags & OFN_OVERWRITEPROMPT) != 0;
+    // OFN_PATHMUSTEXIST is implied by the file rule or checked by the dialog itself, and Qt's
+    // dialogs have no read-only box for OFN_HIDEREADONLY to hide.
+
+    const std::optional<FileDialogChoice> choice = platform_.choose(request);
+    if (!choice || choice->path.isEmpty()) {
+        return {};
+    }
+    filterInUse_ = choice->filter;
+    LastPath = choice->path;
+    LastFilterIndex = choice->filter;
+    return choice->path;
+}
+
+} // namespace kelvarin
