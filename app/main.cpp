@@ -1,0 +1,21 @@
+#include "startup_probe.h"
+#include "ui/compact_combo_style.h"
+#include "ui/file_dialog_backend.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvarin"));
+    QApplication::setDesktopFileName(QStringLiteral("kelvarin"));
+    kelvarin::UseCompactComboStyle();
+
+    kelvarin::QtFileDialogBackend dialogs;
+    kelvarin::MainWindow window(dialogs);
+    // The open-file dialog and the error boxes show the window's icon too.
+    QApplication::setWindowIcon(window.windowIcon());
+    kelvarin::WatchFirstPaintIfAsked(window);
+    window.show();
+    return QApplication::exec();
+}
