@@ -1,0 +1,222 @@
+// The two buttons end to end: the open-file dialog (answered by a stand-in), the load into the
+// lists, the save into the image, and the error boxes when a file cannot be used.
+
+#include "window_fixture.h"
+
+#include "roster/roster.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace kelvarin::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes WholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void Put(Bytes& image, std::int32_t offset, std::uint16_t value) {
+    image.at(static_cast<std::size_t>(offset)) = static_cast<std::uint8_t>(value & 0xFF);
+    image.at(static_cast<std::size_t>(offset) + 1) = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Equal images, or where they first differ: printing 64 MiB helps nobody.
+::testing::AssertionResult SameImage(const Bytes& expected, const Bytes& actual) {
+    if (expected.size() != actual.size()) {
+        return ::testing::AssertionFailure()
+               << "length " << actual.size() << ", expected " << expected.size();
+    }
+    const auto [want, got] = std::mismatch(expected.begin(), expected.end(), actual.begin());
+    if (want == expected.end()) {
+        return ::testing::AssertionSuccess();
+    }
+    std::ostringstream where;
+    where << "first difference at offset 0x" << std::hex << (want - expected.begin()) << ": 0x"
+          << int(*got) << ", expected 0x" << int(*want);
+    return ::testing::AssertionFailure() << where.str();
+}
+
+class OpenSaveTest : public WindowTest {
+  protected:
+    // Chooses `path` in the next dialog and presses Open.
+    std::vector<ShownMessage> open(const std::string& path) {
+        dialogs.willChoose(QString::fromStdString(path));
+        return press("cmdOpen");
+    }
+
+    std::string image = dir.file("Platinum (E).nds");
+};
+
+TEST_F(OpenSaveTest, OpenAsksForAnImageAndShowsItsStoredValues) {
+    MakeRosterImage(image);
+    EXPECT_TRUE(open(image).empty());
+
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    const FileDialogRequest& asked = dialogs.requests.front();
+    EXPECT_EQ(asked.purpose, FileDialogRequest::Purpose::Open);
+    EXPECT_EQ(asked.owner, &window);
+    EXPECT_EQ(asked.title, "Open Pokemon NDS ROM...");
+    EXPECT_EQ(asked.nameFilters, QStringList{"NDS ROMs (*.nds)"});
+    EXPECT_TRUE(asked.startPath.isEmpty());
+    EXPECT_EQ(asked.startFilter, 0);
+    EXPECT_TRUE(asked.fileMustExist);
+
+    EXPECT_EQ(window.imagePath(), image);
+    int i = 0;
+    for (const RosterSlot& slot : kRosterSlots) {
+        const int stored = slot.kind == SlotKind::Species ? 300 + i : 10 + i;
+        EXPECT_EQ(list(slot.control)->currentIndex(), stored) << slot.control;
+        ++i;
+    }
+    EXPECT_EQ(list("G1P1")->currentText(), "Skitty"); // species 300
+    EXPECT_EQ(list("g11")->currentText(), "33");      // level 10 + 23
+}
+
+TEST_F(OpenSaveTest, ExtremeStoredValuesShowAsFirstLastOrNoEntry) {
+    MakeRosterImage(image);
+    StoreField(image, 0x1C300A4, 493);    // G8P4: the last species
+    StoreField(image, 0x1C2F856, 100);    // g11: the last level
+    StoreField(image, 0x1C2F858, 0);      // G1P1: the unknown species
+    StoreField(image, 0x1C2FFE4, 0xFFFF); // G3P2: nothing selected
+    ASSERT_TRUE(open(image).empty());
+    EXPECT_EQ(list("G8P4")->currentText(), "Arceus");
+    EXPECT_EQ(list("g11")->currentText(), "100");
+    EXPECT_EQ(list("G1P1")->currentText(), "??????????");
+    EXPECT_EQ(list("G3P2")->currentIndex(), -1);
+}
+
+TEST_F(OpenSaveTest, EveryPressUsesAFreshDialogThatRemembersNothing) {
+    MakeRosterImage(image);
+    open(image);
+    dialogs.willCancel();
+    press("cmdOpen");
+    ASSERT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_TRUE(dialogs.requests.back().startPath.isEmpty());
+    EXPECT_EQ(dialogs.requests.back().startFilter, 0);
+}
+
+TEST_F(OpenSaveTest, CancelledOpenChangesNothing) {
+    dialogs.willCancel();
+    EXPECT_TRUE(press("cmdOpen").empty());
+    EXPECT_TRUE(window.imagePath().empty());
+    for (const auto& [name, selected] : selections()) {
+        EXPECT_EQ(selected, -1) << name.toStdString();
+    }
+
+    MakeRosterImage(image);
+    open(image);
+    list("G5P2")->setCurrentIndex(7);
+    const auto before = selections();
+    dialogs.willCancel();
+    EXPECT_TRUE(press("cmdOpen").empty());
+    EXPECT_EQ(selections(), before);
+    EXPECT_EQ(window.imagePath(), image);
+}
+
+TEST_F(OpenSaveTest, RefusedFileShowsWhyAndLeavesEverythingAsItWas) {
+    MakeRosterImage(image);
+    open(image);
+    list("G5P2")->setCurrentIndex(7);
+    const auto before = selections();
+
+    const std::string badLevel = dir.file("bad level.nds");
+    MakeRosterImage(badLevel);
+    StoreField(badLevel, 0x1C30062, 101); // g74 can show 0 to 100
+    const std::string shortFile = dir.file("short.nds");
+    MakeSparseFile(shortFile, 1024);
+    const std::string folder = dir.file("a folder.nds");
+    std::filesystem::create_directory(folder);
+    const std::string missing = dir.file("gone.nds");
+
+    for (const std::string& refused : {badLevel, shortFile, folder, missing}) {
+        const std::vector<ShownMessage> shown = open(refused);
+        ASSERT_EQ(shown.size(), 1u) << refused;
+        EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
+        EXPECT_EQ(shown.front().title, "Kelvarin");
+        EXPECT_TRUE(shown.front().text.contains(QString::fromStdString(refused)))
+            << shown.front().text.toStdString();
+        EXPECT_EQ(selections(), before) << refused;
+        EXPECT_EQ(window.imagePath(), image) << refused;
+        EXPECT_TRUE(window.isEnabled());
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(OpenSaveTest, SaveWritesExactlyTheChangedFields) {
+    MakeRosterImage(image);
+    WriteBytesAt(image, 0x1C2F85A, {0xA5}); // a byte between two fields must survive
+    ASSERT_TRUE(open(image).empty());
+    Bytes expected = WholeFile(image);
+
+    list("G8P4")->setCurrentIndex(493);
+    list("g11")->setCurrentIndex(100);
+    list("G3P1")->setCurrentIndex(-1);
+    Put(expected, 0x1C300A4, 493);
+    Put(expected, 0x1C2F856, 100);
+    Put(expected, 0x1C2FFD4, 0xFFFF);
+
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_TRUE(SameImage(expected, WholeFile(image)));
+}
+
+TEST_F(OpenSaveTest, OpenThenSaveLeavesTheImageByteIdentical) {
+    MakeRosterImage(image);
+    const Bytes original = WholeFile(image);
+    ASSERT_TRUE(open(image).empty());
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_TRUE(SameImage(original, WholeFile(image)));
+}
+
+TEST_F(OpenSaveTest, GymSixIsNeitherReadNorWritten) {
+    MakeRosterImage(image);
+    const Bytes original = WholeFile(image);
+    ASSERT_TRUE(open(image).empty());
+    for (const char* name : {"Combo20", "Combo21", "Combo22", "G6P1", "G6P2", "G6P3"}) {
+        EXPECT_EQ(list(name)->currentIndex(), -1) << name;
+        list(name)->setCurrentIndex(0);
+    }
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_TRUE(SameImage(original, WholeFile(image)));
+}
+
+TEST_F(OpenSaveTest, SaveBeforeAnyOpenShowsNothingAndWritesNothing) {
+    list("G1P1")->setCurrentIndex(5);
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(OpenSaveTest, FailedSaveShowsWhyAndCreatesNoFile) {
+    MakeRosterImage(image);
+    open(image);
+    std::filesystem::remove(image);
+
+    const std::vector<ShownMessage> shown = press("cmdSave");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
+    EXPECT_FALSE(shown.front().text.isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(image));
+}
+
+TEST_F(OpenSaveTest, PathsWithAnyCharactersAndLengthWork) {
+    std::filesystem::path deep = dir.path();
+    for (int level = 0; level < 6; ++level) {
+        deep /= std::string(60, static_cast<char>('a' + level)) + " é ü 名前 ";
+    }
+    std::filesystem::create_directories(deep);
+    const std::string far = (deep / "team's image (copy) #2 .nds").string();
+    ASSERT_GT(far.size(), 300u);
+    MakeRosterImage(far);
+    ASSERT_TRUE(open(far).empty());
+    EXPECT_EQ(window.imagePath(), far);
+    list("G1P2")->setCurrentIndex(42);
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_EQ(ReadBytesAt(far, 0x1C2F866, 2), (Bytes{42, 0}));
+}
+
+} // namespace
+} // namespace kelvarin::testing

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "message_box_watch.h"
+#include "stand_in_dialogs.h"
+#include "test_image.h"
+#include "ui/main_window.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string_view>
+
+namespace kelvarin::testing {
+
+// A fresh editor window whose file dialogs are answered by a stand-in, and a temporary folder
+// for the images it works on.
+class WindowTest : public ::testing::Test {
+  protected:
+    QComboBox* list(std::string_view name) const {
+        auto* found = window.findChild<QComboBox*>(
+            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QPushButton* button(const char* name) const {
+        auto* found = window.findChild<QPushButton*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Presses a button as a user would and returns the message boxes it showed.
+    std::vector<ShownMessage> press(const char* name) {
+        QPushButton* pressed = button(name);
+        return MessagesShownDuring([pressed] { pressed->click(); });
+    }
+
+    // The selected entry of every one of the 52 lists, by name.
+    std::map<QString, int> selections() const {
+        std::map<QString, int> all;
+        for (const QComboBox* each : window.findChildren<QComboBox*>()) {
+            all[each->objectName()] = each->currentIndex();
+        }
+        return all;
+    }
+
+    StandInDialogs dialogs;
+    MainWindow window{dialogs};
+    TempDir dir;
+};
+
+} // namespace kelvarin::testing

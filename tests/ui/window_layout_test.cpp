@@ -1,0 +1,247 @@
+// The window as it comes up: its controls, their names, captions and places, and the order
+// the keyboard visits them in.
+
+#include "window_fixture.h"
+
+#include "roster/roster.h"
+#include "ui/text_fit.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTest>
+
+namespace kelvarin::testing {
+namespace {
+
+using WindowLayoutTest = WindowTest;
+
+struct Expected {
+    const char* name;
+    const char* text;
+};
+
+TEST_F(WindowLayoutTest, WindowHasItsCaptionIconAndClientSize) {
+    EXPECT_EQ(window.windowTitle(), "Kelvarin");
+    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_EQ(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    EXPECT_EQ(window.size(), QSize(457, 769));
+    // The window carries the form's name; the button of the same name is found inside it.
+    EXPECT_EQ(window.objectName(), "cmdOpen");
+    EXPECT_EQ(button("cmdOpen")->text(), "Open");
+    EXPECT_EQ(button("cmdSave")->text(), "Save");
+}
+
+TEST_F(WindowLayoutTest, FramesLabelsAndPicturesCarryTheirNamesAndCaptions) {
+    const Expected frames[] = {
+        {"Stat", "Gym 1 Oreburgh"},
+        {"Gym8", "Gym 2 Eterna"},
+        {"GYM3", "Gym 3 Veilstone"},
+        {"Gym4", "Gym 4 Pastoria"},
+        {"Frame5", "Gym 5 Hearthome City"},
+        {"Frame1", "Gym 6 Canalave"},
+        {"Frame8", "Gym 7 Snowpoint"},
+        {"Frame9", "Gym 8 Sunyshore"},
+        {"Frame4", ""},
+    };
+    for (const Expected& frame : frames) {
+        const auto* found = window.findChild<QGroupBox*>(QLatin1String(frame.name));
+        ASSERT_NE(found, nullptr) << frame.name;
+        EXPECT_EQ(found->title(), frame.text) << frame.name;
+    }
+
+    const Expected labels[] = {
+        {"Leader1", "Gym leader roak"},
+        {"Label3", "Gym leader Gardenia"},
+        {"Label19", "Gym leader Maylene"},
+        {"Label20", "Gym leader Crasher Wake"},
+        {"Label21", "Gym leader Fantina"},
+        {"Label22", "Gym leader Byron"},
+        {"Label23", "Gym leader Candice"},
+        {"Label24", "Gym leader Volkner"},
+        {"Label1", "Lv"},
+        {"Label6", "Lv"},
+        {"Label7", "Lv"},
+        {"Label8", "Lv"},
+        {"Label9", "Lv"},
+        {"Label10", "Lv"},
+        {"Label11", "Lv"},
+        {"Label12", "Lv"},
+        {"Label2", "Pokemon"},
+        {"Label5", "Pokemon"},
+        {"Label13", "Pokemon"},
+        {"Label14", "Pokemon"},
+        {"Label15", "Pokemon"},
+        {"Label16", "Pokemon"},
+        {"Label17", "Pokemon"},
+        {"Label18", "Pokemon"},
+    };
+    for (const Expected& label : labels) {
+        const auto* found = window.findChild<QLabel*>(QLatin1String(label.name));
+        ASSERT_NE(found, nullptr) << label.name;
+        EXPECT_EQ(found->text(), label.text) << label.name;
+    }
+    const auto* credits = window.findChild<QLabel*>(QStringLiteral("Label25"));
+    ASSERT_NE(credits, nullptr);
+    EXPECT_FALSE(credits->text().isEmpty());
+    EXPECT_EQ(credits->parentWidget()->objectName(), "Frame4");
+
+    for (int gym = 1; gym <= 8; ++gym) {
+        const auto* picture = window.findChild<QLabel*>(QStringLiteral("Picture%1").arg(gym));
+        ASSERT_NE(picture, nullptr) << gym;
+        EXPECT_EQ(picture->pixmap().size(), QSize(21, 21)) << gym;
+    }
+}
+
+// Places in pixels, 15 twips to the pixel: a wrong conversion or a frame-relative place taken
+// as window-relative shows up here.
+TEST_F(WindowLayoutTest, ControlsSitWhereTheirTwipsSay) {
+    EXPECT_EQ(button("cmdOpen")->geometry(), QRect(168, 16, 65, 25));
+    EXPECT_EQ(button("cmdSave")->geometry(), QRect(232, 16, 57, 25));
+    EXPECT_EQ(window.findChild<QWidget*>("Stat")->geometry(), QRect(8, 56, 209, 145));
+    EXPECT_EQ(window.findChild<QWidget*>("Frame9")->geometry(), QRect(240, 536, 209, 169));
+    EXPECT_EQ(window.findChild<QWidget*>("Frame4")->geometry(), QRect(8, 720, 441, 41));
+    EXPECT_EQ(window.findChild<QWidget*>("Label25")->geometry(), QRect(8, 8, 425, 25));
+    EXPECT_EQ(window.findChild<QWidget*>("Leader1")->geometry(), QRect(16, 24, 81, 17));
+    EXPECT_EQ(window.findChild<QWidget*>("Label24")->geometry(), QRect(16, 24, 137, 17));
+    EXPECT_EQ(window.findChild<QWidget*>("Picture8")->geometry(), QRect(176, 16, 25, 25));
+    EXPECT_EQ(list("g11")->geometry(), QRect(8, 64, 41, 21));
+    EXPECT_EQ(list("G8P4")->geometry(), QRect(56, 136, 145, 21));
+    EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), QPoint(296, 672));
+    EXPECT_EQ(list("Combo20")->mapTo(&window, QPoint(0, 0)), QPoint(248, 376 + 112));
+}
+
+TEST_F(WindowLayoutTest, ResizingMovesNothing) {
+    const QRect before = list("G8P4")->geometry();
+    window.resize(200, 300);
+    EXPECT_EQ(list("G8P4")->geometry(), before);
+    EXPECT_EQ(window.findChild<QWidget*>("Frame9")->geometry(), QRect(240, 536, 209, 169));
+    window.resize(900, 1000);
+    EXPECT_EQ(list("G8P4")->geometry(), before);
+}
+
+TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
+    const std::vector<TextBox> boxes = TextBoxesOf(window);
+    EXPECT_EQ(boxes.size(), 2u + 8u + 8u * 3u + 1u + 52u); // buttons, titles, labels, lists
+    for (const CutOffText& cut : CutOffTexts(boxes, window.font())) {
+        ADD_FAILURE() << cut.owner.toStdString() << ": \"" << cut.text.toStdString() << "\" needs "
+                      << cut.needed.width() << "x" << cut.needed.height() << ", has "
+                      << cut.available.width() << "x" << cut.available.height();
+    }
+    // "100" must be readable in a 41-pixel level list: not below 7 points.
+    EXPECT_GE(QFontInfo(window.font()).pointSizeF(), 7.0);
+}
+
+TEST(TextFit, ReportsATextTooWideOrTooTallForItsBox) {
+    QWidget root;
+    auto* label = new QLabel(QStringLiteral("A leader with a rather long name"), &root);
+    label->setObjectName(QStringLiteral("tight"));
+    label->setGeometry(0, 0, 40, 17);
+    auto* roomy = new QLabel(QStringLiteral("Lv"), &root);
+    roomy->setGeometry(0, 20, 200, 30);
+
+    const std::vector<CutOffText> cut = CutOffTexts(TextBoxesOf(root), root.font());
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut.front().owner, "tight");
+
+    QFont tall = root.font();
+    tall.setPixelSize(40);
+    EXPECT_EQ(CutOffTexts(TextBoxesOf(root), tall).size(), 2u);
+}
+
+TEST(TextFit, ShrinksTheFontUntilTheWidestEntryFits) {
+    const QStringList entries{QStringLiteral("Kricketune"), QStringLiteral("Farfetch 'd")};
+    QFont base = QApplication::font();
+    base.setPointSizeF(12);
+    const QFontMetrics large(base);
+    const QSize room(large.horizontalAdvance(entries.back()) * 2 / 3, large.height());
+    const std::vector<TextBox> boxes{{QStringLiteral("list"), room, entries}};
+
+    const QFont chosen = FontThatFits(boxes, base);
+    EXPECT_LT(chosen.pointSizeF(), 12);
+    EXPECT_TRUE(CutOffTexts(boxes, chosen).empty());
+    // Not needlessly small: a point larger in the same stretch no longer fits.
+    QFont pointLarger = chosen;
+    pointLarger.setPointSizeF(chosen.pointSizeF() + 1);
+    EXPECT_FALSE(CutOffTexts(boxes, pointLarger).empty());
+}
+
+TEST_F(WindowLayoutTest, KeyboardVisitsOpenSaveThenEveryGymRowInOrder) {
+    std::vector<QString> expected{"cmdOpen", "cmdSave"};
+    const char* gyms[][8] = {
+        {"g11", "G1P1", "g12", "G1P2", "g13", "G1P3"},
+        {"g21", "g2p1", "g22", "g2p2", "g23", "g2p3"},
+        {"g31", "G3P1", "g32", "G3P2", "g33", "G3P3"},
+        {"g41", "G4P1", "g42", "G4P2", "g43", "G4P3"},
+        {"g51", "G5P1", "g52", "G5P2", "g53", "G5P3"},
+        {"Combo22", "G6P1", "Combo21", "G6P2", "Combo20", "G6P3"},
+        {"g71", "G7P1", "g72", "G7P2", "g73", "G7P3", "g74", "G7P4"},
+        {"g81", "G8P1", "g82", "G8P2", "g83", "G8P3", "g84", "G8P4"},
+    };
+    for (const auto& gym : gyms) {
+        for (const char* name : gym) {
+            if (name != nullptr) {
+                expected.emplace_back(QLatin1String(name));
+            }
+        }
+    }
+
+    std::vector<QString> visited;
+    QWidget* widget = button("cmdOpen");
+    do {
+        if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isEnabled()) {
+            visited.push_back(widget->objectName());
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != button("cmdOpen") && visited.size() <= expected.size());
+    EXPECT_EQ(visited, expected);
+}
+
+TEST_F(WindowLayoutTest, EveryListHasASpokenName) {
+    EXPECT_EQ(list("g32")->accessibleName(), "Gym 3, member 2, level");
+    EXPECT_EQ(list("G3P2")->accessibleName(), "Gym 3, member 2, species");
+    EXPECT_EQ(list("Combo20")->accessibleName(), "Gym 6, member 3, level");
+    EXPECT_EQ(list("G8P4")->accessibleName(), "Gym 8, member 4, species");
+    for (const RosterSlot& slot : kRosterSlots) {
+        const QString spoken = list(slot.control)->accessibleName();
+        EXPECT_EQ(spoken, QStringLiteral("Gym %1, member %2, %3")
+                              .arg(slot.gym)
+                              .arg(slot.member)
+                              .arg(QLatin1String(SlotKindName(slot.kind))))
+            << slot.control;
+    }
+}
+
+TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    QComboBox* level = list("g11");
+    level->setFocus();
+    QTest::keyClick(level, Qt::Key_Down);
+    QTest::keyClick(level, Qt::Key_Down);
+    EXPECT_EQ(level->currentIndex(), 1);
+    QTest::keyClick(level, Qt::Key_End);
+    EXPECT_EQ(level->currentText(), "100");
+
+    // Typing a name's first letters finds it in a species list.
+    QComboBox* species = list("G1P1");
+    species->setFocus();
+    QTest::keyClicks(species, QStringLiteral("Arc"));
+    EXPECT_EQ(species->currentText(), "Arcanine");
+
+    dialogs.willCancel();
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.requests.size(), 1u);
+
+    button("cmdOpen")->setFocus();
+    QTest::keyClick(button("cmdOpen"), Qt::Key_Space);
+    EXPECT_EQ(dialogs.requests.size(), 2u);
+}
+
+} // namespace
+} // namespace kelvarin::testing
