@@ -164,6 +164,8 @@ BENCHMARK(BM_EditorStartup)
 // Prints as usual and keeps the medians, to compare the editor with the floor at the end.
 class MedianKeeper final : public benchmark::ConsoleReporter {
   public:
+    MedianKeeper() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {

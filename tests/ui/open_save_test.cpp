@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace kelvarin::testing {
@@ -16,8 +15,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes WholeFile(const std::string& path) {
+    Bytes bytes(std::filesystem::file_size(path));
     std::ifstream file(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return bytes;
 }
 
 void Put(Bytes& image, std::int32_t offset, std::uint16_t value) {
