@@ -1,7 +1,7 @@
 #include "ui/fixed_lists.h"
 
 #include "roster/roster.h"
-#include "ui/species_entries.h"
+#include "ui/pokemon_names.h"
 
 #include <QStringListModel>
 

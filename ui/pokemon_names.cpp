@@ -1,4 +1,4 @@
-#include "ui/species_entries.h"
+#include "ui/pokemon_names.h"
 
 namespace kelvarin {
 
