@@ -68,6 +68,17 @@ constexpr int EntryCount(SlotKind kind) {
     return kind == SlotKind::Species ? kSpeciesEntryCount : kLevelEntryCount;
 }
 
+// The slot of one member's field, or null for a member that has none (all of gym 6, the fourth
+// member of a three-member gym).
+constexpr const RosterSlot* FindSlot(int gym, int member, SlotKind kind) {
+    for (const RosterSlot& slot : kRosterSlots) {
+        if (slot.gym == gym && slot.member == member && slot.kind == kind) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
 // "species" or "level".
 const char* SlotKindName(SlotKind kind);
 

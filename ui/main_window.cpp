@@ -106,7 +106,7 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
     picture->setAccessibleName(QStringLiteral("Gym %1 leader").arg(gym.gym));
 
     for (int row = 0; row < gym.members; ++row) {
-        const MemberRow& member = gym.rows.at(static_cast<std::size_t>(row));
+        const MemberRow member = ListNames(gym, row);
         const int number = row + 1;
         QComboBox* level =
             addList(frame, member.levelList, Shifted(kFirstLevelListTwips, row),

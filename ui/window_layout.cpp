@@ -1,5 +1,7 @@
 #include "ui/window_layout.h"
 
+#include "roster/roster_slot.h"
+
 namespace kelvarin {
 
 const std::array<GymFrameLayout, 8> kGymFrames{{
@@ -14,8 +16,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label2",
      "Picture1",
      3,
-     {{{"g11", "G1P1"}, {"g12", "G1P2"}, {"g13", "G1P3"}, {}}},
-     true},
+     true,
+     {}},
     {2,
      "Gym8",
      "Gym 2 Eterna",
@@ -27,8 +29,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label5",
      "Picture2",
      3,
-     {{{"g21", "g2p1"}, {"g22", "g2p2"}, {"g23", "g2p3"}, {}}},
-     true},
+     true,
+     {}},
     {3,
      "GYM3",
      "Gym 3 Veilstone",
@@ -40,8 +42,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label13",
      "Picture3",
      3,
-     {{{"g31", "G3P1"}, {"g32", "G3P2"}, {"g33", "G3P3"}, {}}},
-     true},
+     true,
+     {}},
     {4,
      "Gym4",
      "Gym 4 Pastoria",
@@ -53,8 +55,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label14",
      "Picture4",
      3,
-     {{{"g41", "G4P1"}, {"g42", "G4P2"}, {"g43", "G4P3"}, {}}},
-     true},
+     true,
+     {}},
     {5,
      "Frame5",
      "Gym 5 Hearthome City",
@@ -66,8 +68,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label15",
      "Picture5",
      3,
-     {{{"g51", "G5P1"}, {"g52", "G5P2"}, {"g53", "G5P3"}, {}}},
-     true},
+     true,
+     {}},
     {6,
      "Frame1",
      "Gym 6 Canalave",
@@ -79,8 +81,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label16",
      "Picture6",
      3,
-     {{{"Combo22", "G6P1"}, {"Combo21", "G6P2"}, {"Combo20", "G6P3"}, {}}},
-     false},
+     false,
+     {{{"Combo22", "G6P1"}, {"Combo21", "G6P2"}, {"Combo20", "G6P3"}, {}}}},
     {7,
      "Frame8",
      "Gym 7 Snowpoint",
@@ -92,8 +94,8 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label17",
      "Picture7",
      4,
-     {{{"g71", "G7P1"}, {"g72", "G7P2"}, {"g73", "G7P3"}, {"g74", "G7P4"}}},
-     true},
+     true,
+     {}},
     {8,
      "Frame9",
      "Gym 8 Sunyshore",
@@ -105,8 +107,18 @@ const std::array<GymFrameLayout, 8> kGymFrames{{
      "Label18",
      "Picture8",
      4,
-     {{{"g81", "G8P1"}, {"g82", "G8P2"}, {"g83", "G8P3"}, {"g84", "G8P4"}}},
-     true},
+     true,
+     {}},
 }};
+
+MemberRow ListNames(const GymFrameLayout& gym, int row) {
+    if (!gym.boundToRoster) {
+        return gym.unboundRows.at(static_cast<std::size_t>(row));
+    }
+    const RosterSlot* level = FindSlot(gym.gym, row + 1, SlotKind::Level);
+    const RosterSlot* species = FindSlot(gym.gym, row + 1, SlotKind::Species);
+    return {level ? level->control : std::string_view(),
+            species ? species->control : std::string_view()};
+}
 
 } // namespace kelvarin

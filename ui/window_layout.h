@@ -57,9 +57,14 @@ struct GymFrameLayout {
     std::string_view speciesHeading;
     std::string_view picture;
     int members;
-    std::array<MemberRow, kMaxMembers> rows;
     bool boundToRoster; // gym 6's lists are shown but tied to no field of the image
+    // Names of the lists of a gym bound to no field; a bound gym's lists are named by the
+    // roster's slot table.
+    std::array<MemberRow, kMaxMembers> unboundRows;
 };
+
+// The names of the level and species lists of member row `row` (from 0) of `gym`.
+MemberRow ListNames(const GymFrameLayout& gym, int row);
 
 // In gym order, which is also the keyboard order of the frames.
 extern const std::array<GymFrameLayout, 8> kGymFrames;
