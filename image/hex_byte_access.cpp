@@ -1,5 +1,7 @@
 #include "hex_byte_access.h"
 
+#include "hex_text.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -8,7 +10,6 @@
 namespace kelvarin {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kReadChunk = 4096;
 
 void Note(ByteIoReport* report, ByteIoStep step, std::int64_t offset, std::string reason) {
@@ -28,8 +29,7 @@ void AdvanceStart(std::int32_t& Start, ByteIoReport* report) {
 }
 
 void AppendByte(std::string& text, std::uint8_t byte) {
-    text.push_back(kHexDigits[byte >> 4]);
-    text.push_back(kHexDigits[byte & 0x0F]);
+    AppendHexDigits(text, byte, 2);
 }
 
 int HexDigitValue(char c) {

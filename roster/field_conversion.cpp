@@ -1,6 +1,7 @@
 #include "field_conversion.h"
 
 #include "image/hex_byte_access.h"
+#include "image/hex_text.h"
 
 #include <charconv>
 
@@ -16,12 +17,8 @@ std::int16_t SelectionFromFieldText(const std::string& fileOrderHex) {
 }
 
 std::string FieldTextFromSelection(std::int16_t selection) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const auto value = static_cast<std::uint16_t>(selection);
-    std::string valueOrder(4, '0');
-    for (int i = 3, shift = 0; i >= 0; --i, shift += 4) {
-        valueOrder[static_cast<std::size_t>(i)] = kDigits[(value >> shift) & 0xF];
-    }
+    std::string valueOrder; // high byte's digits first
+    AppendHexDigits(valueOrder, static_cast<std::uint16_t>(selection), 4);
     return ReverseHEX(valueOrder);
 }
 

@@ -2,6 +2,7 @@
 
 #include "field_conversion.h"
 #include "image/hex_byte_access.h"
+#include "image/hex_text.h"
 #include "roster_image.h"
 #include "roster_slot.h"
 

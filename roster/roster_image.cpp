@@ -1,9 +1,9 @@
 #include "roster_image.h"
 
+#include "image/hex_text.h"
 #include "roster_slot.h"
 
 #include <cerrno>
-#include <cstdio>
 
 namespace kelvarin {
 namespace {
@@ -33,12 +33,6 @@ std::string ProblemWith(const FileFacts& facts) {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
-}
-
-std::string HexNumber(std::uint64_t value, int minDigits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llX", minDigits, static_cast<unsigned long long>(value));
-    return text;
 }
 
 ImageFile OpenRosterImage(const std::string& path, ImageFile::Access access, std::string& problem) {

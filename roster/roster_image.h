@@ -15,7 +15,4 @@ ImageFile OpenRosterImage(const std::string& path, ImageFile::Access access, std
 // "\"/home/me/game.nds\"", for messages.
 std::string Quoted(const std::string& path);
 
-// "0x1C300A6".
-std::string HexNumber(std::uint64_t value, int minDigits = 1);
-
 } // namespace kelvarin

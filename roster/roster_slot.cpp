@@ -1,6 +1,6 @@
 #include "roster_slot.h"
 
-#include <cstdio>
+#include "image/hex_text.h"
 
 namespace kelvarin {
 
@@ -9,10 +9,9 @@ const char* SlotKindName(SlotKind kind) {
 }
 
 std::string DescribeSlot(const RosterSlot& slot) {
-    char offset[16];
-    std::snprintf(offset, sizeof offset, "0x%X", static_cast<unsigned>(slot.offset));
     return "Gym " + std::to_string(slot.gym) + ", member " + std::to_string(slot.member) + ", " +
-           SlotKindName(slot.kind) + " (offset " + offset + ")";
+           SlotKindName(slot.kind) + " (offset " +
+           HexNumber(static_cast<std::uint32_t>(slot.offset)) + ")";
 }
 
 } // namespace kelvarin
