@@ -1,20 +1,14 @@
 #include "ui/text_fit.h"
 
-#include <QAbstractItemModel>
-#include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QHash>
-#include <QLabel>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QtMath>
 
 #include <algorithm>
-#include <limits>
 #include <map>
 
 namespace kelvarin {
@@ -28,7 +22,6 @@ constexpr qreal kHintingAllowance = 0.98;
 constexpr int kListTextInset = 2;
 // Styles start a frame title this far in from the frame's edge.
 constexpr int kFrameTitleMargin = 8;
-constexpr int kUnlimited = std::numeric_limits<int>::max() / 2;
 
 // Measures texts in one font cheaply. A width is first estimated from the advances of its
 // characters, each measured once; only a text whose estimate comes near the limit is measured
@@ -86,16 +79,6 @@ qreal PointSizeOf(const QFont& font) {
     return font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
 }
 
-QStringList Entries(const QComboBox& list) {
-    QStringList entries;
-    const QAbstractItemModel* model = list.model();
-    entries.reserve(model->rowCount());
-    for (int row = 0; row < model->rowCount(); ++row) {
-        entries.append(model->index(row, list.modelColumn()).data().toString());
-    }
-    return entries;
-}
-
 } // namespace
 
 QSize LabelRoom(QSize label) {
@@ -120,36 +103,6 @@ QSize ListRoom(const QStyle& style, QSize list) {
 
 QSize FrameTitleRoom(int frameWidth, int firstControlTop) {
     return {frameWidth - 2 * kFrameTitleMargin, firstControlTop};
-}
-
-std::vector<TextBox> TextBoxesOf(const QWidget& root) {
-    std::vector<TextBox> boxes;
-    for (const QWidget* widget : root.findChildren<QWidget*>()) {
-        const QString owner = widget->objectName();
-        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-            if (!label->text().isEmpty()) {
-                boxes.push_back({owner, LabelRoom(label->contentsRect().size()), {label->text()}});
-            }
-        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-            boxes.push_back(
-                {owner, ButtonRoom(*button->style(), button->size()), {button->text()}});
-        } else if (const auto* list = qobject_cast<const QComboBox*>(widget)) {
-            boxes.push_back({owner, ListRoom(*list->style(), list->size()), Entries(*list)});
-        } else if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
-            if (frame->title().isEmpty()) {
-                continue;
-            }
-            int firstControlTop = kUnlimited;
-            for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-                firstControlTop = std::min(firstControlTop, child->y());
-            }
-            // Styles leave a blank after a frame title.
-            boxes.push_back({owner,
-                             FrameTitleRoom(frame->width(), firstControlTop),
-                             {frame->title() + QLatin1Char(' ')}});
-        }
-    }
-    return boxes;
 }
 
 std::vector<CutOffText> CutOffTexts(const std::vector<TextBox>& boxes, const QFont& font) {

@@ -8,7 +8,6 @@
 #include <vector>
 
 class QStyle;
-class QWidget;
 
 namespace kelvarin {
 
@@ -33,9 +32,6 @@ QSize ButtonRoom(const QStyle& style, QSize button);
 QSize ListRoom(const QStyle& style, QSize list);
 // A frame's title runs between the frame's side margins, above every control in the frame.
 QSize FrameTitleRoom(int frameWidth, int firstControlTop);
-
-// The boxes of every caption, frame title, label and list under `root`, as built.
-std::vector<TextBox> TextBoxesOf(const QWidget& root);
 
 // Every text that would not fit its box in `font`.
 std::vector<CutOffText> CutOffTexts(const std::vector<TextBox>& boxes, const QFont& font);

@@ -5,6 +5,7 @@
 
 #include "roster/roster.h"
 #include "ui/text_fit.h"
+#include "widget_text_boxes.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
