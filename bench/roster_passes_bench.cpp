@@ -2,58 +2,34 @@
 // cost: one open and the 46 two-byte reads with plain system calls.
 #include "roster/in_memory_lists.h"
 #include "roster/roster.h"
+#include "test_image.h"
 
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A 64 MiB sparse image with valid values in every field, removed at exit.
-class BenchImage {
-  public:
-    BenchImage() {
-        folder_ = fs::temp_directory_path() / ("kelvarin-bench-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-        path_ = (folder_ / "image.nds").string();
-        { std::ofstream create(path_, std::ios::binary); }
-        fs::resize_file(path_, 64u * 1024u * 1024u);
-        std::fstream file(path_, std::ios::binary | std::ios::in | std::ios::out);
-        for (const kelvarin::RosterSlot& slot : kelvarin::kRosterSlots) {
-            const char bytes[2] = {static_cast<char>(slot.member * 11), 0};
-            file.seekp(slot.offset);
-            file.write(bytes, 2);
-        }
-    }
-    ~BenchImage() {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    [[nodiscard]] const std::string& path() const { return path_; }
-
-  private:
-    fs::path folder_;
-    std::string path_;
+// A 64 MiB sparse image with valid values in every field, in a folder removed at exit.
+struct BenchImage {
+    kelvarin::testing::TempDir folder;
+    std::string path = folder.file("image.nds");
+    BenchImage() { kelvarin::testing::MakeRosterImage(path); }
 };
 
-const BenchImage& Image() {
+const std::string& ImagePath() {
     static const BenchImage image;
-    return image;
+    return image.path;
 }
 
 void BM_LoadPass(benchmark::State& state) {
     kelvarin::InMemoryLists lists;
     std::string imagePath;
     for (auto _ : state) {
-        const kelvarin::LoadResult result = kelvarin::LoadRoster(Image().path(), imagePath, lists);
+        const kelvarin::LoadResult result = kelvarin::LoadRoster(ImagePath(), imagePath, lists);
         if (!result.loaded()) {
             state.SkipWithError(result.message.c_str());
             break;
@@ -66,7 +42,7 @@ BENCHMARK(BM_LoadPass);
 void BM_SavePass(benchmark::State& state) {
     kelvarin::InMemoryLists lists;
     std::string imagePath;
-    if (!kelvarin::LoadRoster(Image().path(), imagePath, lists).loaded()) {
+    if (!kelvarin::LoadRoster(ImagePath(), imagePath, lists).loaded()) {
         state.SkipWithError("the bench image did not load");
         return;
     }
@@ -83,7 +59,7 @@ BENCHMARK(BM_SavePass)->Unit(benchmark::kMicrosecond);
 void BM_ReadLimit(benchmark::State& state) {
     std::array<unsigned char, 2> field{};
     for (auto _ : state) {
-        const int fd = ::open(Image().path().c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(ImagePath().c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             state.SkipWithError("cannot open the bench image");
             break;
