@@ -6,6 +6,7 @@
 #include <array>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace kelvarin {
 namespace {
@@ -73,17 +74,19 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     while (position < end && readable) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(end - position, static_cast<std::int64_t>(chunk.size())));
-        const ImageFile::ReadOutcome got = file->readAt(position, {chunk.data(), want});
-        for (std::size_t i = 0; i < got.count; ++i) {
+        std::string error;
+        bool endOfFile = false;
+        const std::size_t got = file->readAt(position, {chunk.data(), want}, &error, &endOfFile);
+        for (std::size_t i = 0; i < got; ++i) {
             byteValue = chunk[i];
             AppendByte(text, byteValue);
         }
-        position += static_cast<std::int64_t>(got.count);
-        if (got.count == want) {
+        position += static_cast<std::int64_t>(got);
+        if (got == want) {
             continue;
         }
-        Note(report, ByteIoStep::Read, position, got.error);
-        if (got.endOfFile) {
+        Note(report, ByteIoStep::Read, position, error);
+        if (endOfFile) {
             // Every later position lies past the end as well: no point asking again.
             readable = false;
         } else {
@@ -98,31 +101,41 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     return text;
 }
 
+// Converts every digit pair first and writes each unbroken run of good bytes with one call, so
+// that a field lands on the disk whole (old or new, never half of each) even if the program is
+// stopped in the middle of a save.
 void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, ByteIoReport* report) {
     PadToEvenLength(Data);
-    std::uint8_t byteValue = 0;
+    std::vector<std::uint8_t> run;
+    std::int64_t runStart = offset;
+    const auto flushRun = [&] {
+        if (run.empty() || file == nullptr) {
+            run.clear();
+            return; // a failed open was reported once already
+        }
+        if (runStart < 0) {
+            Note(report, ByteIoStep::Range, runStart, "a file has no bytes before its start");
+        } else if (std::string error; !file->writeAt(runStart, run, &error)) {
+            Note(report, ByteIoStep::Write, runStart, error);
+        }
+        run.clear();
+    };
     for (std::size_t pair = 0; pair < Data.size(); pair += 2) {
         const std::int64_t position = offset + static_cast<std::int64_t>(pair / 2);
         const int high = HexDigitValue(Data[pair]);
         const int low = HexDigitValue(Data[pair + 1]);
         if (high < 0 || low < 0) {
+            flushRun();
             Note(report, ByteIoStep::Convert, position,
                  "\"" + Data.substr(pair, 2) + "\" is not a hexadecimal byte");
             continue;
         }
-        byteValue = static_cast<std::uint8_t>(high * 16 + low);
-        if (file == nullptr) {
-            continue; // the open already failed and was reported once
+        if (run.empty()) {
+            runStart = position;
         }
-        if (position < 0) {
-            Note(report, ByteIoStep::Range, position, "a file has no bytes before its start");
-            continue;
-        }
-        std::string error;
-        if (!file->writeAt(position, {&byteValue, 1}, &error)) {
-            Note(report, ByteIoStep::Write, position, error);
-        }
+        run.push_back(static_cast<std::uint8_t>(high * 16 + low));
     }
+    flushRun();
     Data.clear();
 }
 
@@ -164,7 +177,7 @@ void WriteHEX(const std::string& FilePath, std::int32_t& Start, std::string& Dat
         return;
     }
     std::string error;
-    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::Write, &error);
+    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::ReadWrite, &error);
     if (!file.isOpen()) {
         Note(report, ByteIoStep::Open, -1, error);
     }

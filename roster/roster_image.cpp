@@ -3,14 +3,8 @@
 #include "image/hex_text.h"
 #include "roster_slot.h"
 
-#include <cerrno>
-
 namespace kelvarin {
 namespace {
-
-std::string NotAnImage(FileKind kind) {
-    return std::string("it is ") + FileKindDescription(kind) + ", not a game image file";
-}
 
 std::string TooShort(std::int64_t size) {
     return "the file is too short to be the game image: it has " + std::to_string(size) +
@@ -20,8 +14,8 @@ std::string TooShort(std::int64_t size) {
 
 // Whatever a check found about the file, or empty if it may be used.
 std::string ProblemWith(const FileFacts& facts) {
-    if (facts.kind != FileKind::RegularFile) {
-        return NotAnImage(facts.kind);
+    if (!facts.notPlainFile.empty()) {
+        return "it is " + facts.notPlainFile + ", not a game image file";
     }
     if (facts.size < kRosterEnd) {
         return TooShort(facts.size);
@@ -38,10 +32,9 @@ std::string Quoted(const std::string& path) {
 ImageFile OpenRosterImage(const std::string& path, ImageFile::Access access, std::string& problem) {
     // Look before opening: a named pipe or a device is refused without being opened at all.
     std::string error;
-    const FileFacts atPath = InspectPath(path, &error);
-    if (atPath.kind == FileKind::Missing) {
-        problem =
-            atPath.errorCode == ENOENT ? "the file does not exist" : "the system says: " + error;
+    FileFacts atPath;
+    if (!InspectPath(path, atPath, &error)) {
+        problem = atPath.missing ? "the file does not exist" : "the system says: " + error;
         return {};
     }
     problem = ProblemWith(atPath);
@@ -56,8 +49,8 @@ ImageFile OpenRosterImage(const std::string& path, ImageFile::Access access, std
         return {};
     }
     // Check again on what was actually opened, in case the path changed in between.
-    const FileFacts opened = file.facts(&error);
-    if (opened.kind == FileKind::Missing) {
+    FileFacts opened;
+    if (!file.facts(opened, &error)) {
         problem = "the system says: " + error;
         return {};
     }

@@ -33,7 +33,7 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists) 
     }
 
     std::string problem;
-    ImageFile file = OpenRosterImage(ImagePath, ImageFile::Access::Write, problem);
+    ImageFile file = OpenRosterImage(ImagePath, ImageFile::Access::ReadWrite, problem);
     if (!file.isOpen()) {
         return NothingWritten(ImagePath, problem);
     }

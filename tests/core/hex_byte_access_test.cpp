@@ -174,7 +174,7 @@ TEST_F(HexByteAccess, ReadReverseReverseWriteLeavesFileIdentical) {
 
 TEST_F(HexByteAccess, OpenHandleReadsAndWritesLikeThePathForms) {
     std::string error;
-    const ImageFile writer = ImageFile::Open(image, ImageFile::Access::Write, &error);
+    const ImageFile writer = ImageFile::Open(image, ImageFile::Access::ReadWrite, &error);
     ASSERT_TRUE(writer.isOpen()) << error;
     std::int32_t start = 0x30;
     std::string data = "BEEF";
@@ -183,8 +183,10 @@ TEST_F(HexByteAccess, OpenHandleReadsAndWritesLikeThePathForms) {
     ASSERT_TRUE(reader.isOpen()) << error;
     start = 0x30;
     EXPECT_EQ(ReadHEX(reader, start, 2), "BEEF");
-    EXPECT_EQ(reader.facts().kind, FileKind::RegularFile);
-    EXPECT_EQ(reader.facts().size, 0x200);
+    FileFacts facts;
+    ASSERT_TRUE(reader.facts(facts, &error)) << error;
+    EXPECT_EQ(facts.notPlainFile, "");
+    EXPECT_EQ(facts.size, 0x200);
 }
 
 } // namespace

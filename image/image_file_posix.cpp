@@ -1,0 +1,231 @@
+#include "image_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelvarin {
+namespace {
+
+void SetError(std::string* error, int code) {
+    if (error) {
+        *error = std::strerror(code);
+    }
+}
+
+void SetError(std::string* error, const char* text) {
+    if (error) {
+        *error = text;
+    }
+}
+
+int Descriptor(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+// "" for a regular file; otherwise what the mode names, for messages. One answer for the look at
+// the path before opening and for the check on the open descriptor after.
+const char* NotARegularFile(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return "";
+    }
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a named pipe";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
+std::int64_t ModificationTicks(const struct stat& info) {
+#if defined(__APPLE__)
+    const struct timespec& when = info.st_mtimespec;
+#else
+    const struct timespec& when = info.st_mtim;
+#endif
+    return static_cast<std::int64_t>(when.tv_sec) * 1'000'000'000 + when.tv_nsec;
+}
+
+FileFacts FactsOf(const struct stat& info) {
+    FileFacts facts;
+    facts.notPlainFile = NotARegularFile(info.st_mode);
+    facts.size = static_cast<std::int64_t>(info.st_size);
+    facts.identity = {static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+    facts.modified = ModificationTicks(info);
+    return facts;
+}
+
+} // namespace
+
+bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        facts = {};
+        facts.missing = errno == ENOENT || errno == ENOTDIR;
+        SetError(error, errno);
+        return false;
+    }
+    facts = FactsOf(info);
+    return true;
+}
+
+ImageFile::ImageFile(ImageFile&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kClosed;
+}
+
+ImageFile& ImageFile::operator=(ImageFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = kClosed;
+    }
+    return *this;
+}
+
+ImageFile::~ImageFile() {
+    close();
+}
+
+ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
+    // No O_CREAT: opening must never make a file appear. O_NONBLOCK: a named pipe with no
+    // writer (or reader) must not hang the window; it has no effect on regular files.
+    const int mode = access == Access::Read ? O_RDONLY : O_RDWR;
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        SetError(error, errno);
+        return {};
+    }
+    return ImageFile(fd);
+}
+
+bool ImageFile::facts(FileFacts& facts, std::string* error) const {
+    struct stat info {};
+    if (::fstat(Descriptor(handle_), &info) != 0) {
+        facts = {};
+        SetError(error, errno);
+        return false;
+    }
+    facts = FactsOf(info);
+    return true;
+}
+
+bool ImageFile::lock(Lock kind, std::string* error) const {
+    // flock locks belong to the open file, so they end with close() and do not clash with locks
+    // the same process holds through another descriptor the way fcntl locks would.
+    const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    int result = -1;
+    do {
+        result = ::flock(Descriptor(handle_), operation);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        return true;
+    }
+    if (errno == EWOULDBLOCK) {
+        SetError(error, "another program is using the file");
+        return false;
+    }
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
+        return true;
+    }
+    SetError(error, errno);
+    return false;
+}
+
+std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+                              std::string* error, bool* endOfFile) const {
+    if (endOfFile) {
+        *endOfFile = false;
+    }
+    std::size_t count = 0;
+    while (count < buffer.size()) {
+        const ssize_t got =
+            ::pread(Descriptor(handle_), buffer.data() + count, buffer.size() - count,
+                    static_cast<off_t>(offset + static_cast<std::int64_t>(count)));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SetError(error, errno);
+            return count;
+        }
+        if (got == 0) {
+            if (endOfFile) {
+                *endOfFile = true;
+            }
+            SetError(error, "the position lies past the end of the file");
+            return count;
+        }
+        count += static_cast<std::size_t>(got);
+    }
+    return count;
+}
+
+bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
+                        std::string* error) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(Descriptor(handle_), bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SetError(error, errno);
+            return false;
+        }
+        if (put == 0) {
+            SetError(error, "the system accepted no bytes");
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool ImageFile::flushToDisk(std::string* error) const {
+#if defined(__APPLE__) && defined(F_FULLFSYNC)
+    // fsync on macOS only hands the data to the drive, whose cache may still lose it; a full
+    // flush asks the drive to write it out. Some file systems refuse it: fall back to fsync.
+    if (::fcntl(Descriptor(handle_), F_FULLFSYNC) == 0) {
+        return true;
+    }
+#endif
+    if (::fsync(Descriptor(handle_)) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    return true;
+}
+
+bool ImageFile::close(std::string* error) {
+    if (handle_ == kClosed) {
+        return true;
+    }
+    // Linux releases the descriptor even when close fails, so it must not be retried.
+    const int result = ::close(Descriptor(handle_));
+    handle_ = kClosed;
+    if (result != 0 && errno != EINTR) {
+        SetError(error, errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace kelvarin
