@@ -4,7 +4,7 @@
 //
 // Input: byte 0 picks how the file's length is chosen, bytes 1-4 feed that choice, and the next
 // 92 bytes are the field bytes in table order (missing bytes are zero).
-#include "roster/in_memory_lists.h"
+#include "in_memory_lists.h"
 #include "roster/roster.h"
 
 #include <algorithm>
@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -23,8 +23,8 @@ namespace {
 using kelvarin::kRosterEnd;
 using kelvarin::kRosterSlots;
 
-// The window region that holds all fields, with some bytes on either side.
-constexpr std::int64_t kRegionStart = 0x1C2F800;
+// The region that holds all fields, with some bytes on either side.
+constexpr std::int64_t kRegionStart = (kelvarin::kRosterStart - 0x40) / 0x40 * 0x40;
 constexpr std::int64_t kRegionEnd = kRosterEnd + 0x40;
 
 void Fail(const char* what) {
@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t field[2] = {at < size ? data[at] : std::uint8_t{0},
                                        at + 1 < size ? data[at + 1] : std::uint8_t{0}};
         stored[i] = static_cast<std::int16_t>(field[0] | field[1] << 8);
-        allInRange = allInRange && stored[i] >= -1 &&
-                     stored[i] < kelvarin::EntryCount(kRosterSlots[i].kind);
+        allInRange =
+            allInRange && stored[i] >= -1 && stored[i] < kelvarin::EntryCount(kRosterSlots[i].kind);
         if (kRosterSlots[i].offset + 2 <= length) {
             (void)::pwrite(fd, field, 2, kRosterSlots[i].offset);
         }
@@ -108,13 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lists.setSelectedIndex("G1P1", 12);
     const auto shownBefore = lists.all();
     std::string ImagePath = "earlier.nds";
-    const kelvarin::LoadResult loaded = kelvarin::LoadRoster(path, ImagePath, lists);
+    kelvarin::ImageRecord record;
+    const kelvarin::LoadResult loaded = kelvarin::LoadRoster(path, ImagePath, lists, record);
 
     if (!loaded.loaded()) {
         if (allInRange) {
             Fail("a file with every value in range was refused");
         }
-        if (lists.all() != shownBefore || lists.changes() != 1 || ImagePath != "earlier.nds") {
+        if (lists.all() != shownBefore || lists.changes() != 1 || ImagePath != "earlier.nds" ||
+            record.holdsImage) {
             Fail("a refused load changed the window");
         }
         if (loaded.message.find(path) == std::string::npos) {
@@ -131,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Fail("a loaded selection differs from the stored value");
         }
     }
-    const kelvarin::SaveResult saved = kelvarin::SaveRoster(ImagePath, lists);
+    const kelvarin::SaveResult saved = kelvarin::SaveRoster(ImagePath, lists, record);
     if (!saved.saved()) {
         Fail(saved.message.c_str());
     }

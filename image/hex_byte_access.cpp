@@ -13,17 +13,32 @@ namespace {
 
 constexpr std::size_t kReadChunk = 4096;
 
-void Note(ByteIoReport* report, ByteIoStep step, std::int64_t offset, std::string reason) {
-    if (report) {
-        report->add(step, offset, std::move(reason));
+// Keeps the first failure of a call: later ones are usually its consequences.
+void Note(std::string* error, const std::string& reason) {
+    if (error && error->empty()) {
+        *error = reason;
     }
+}
+
+void Clear(std::string* error) {
+    if (error) {
+        error->clear();
+    }
+}
+
+std::string At(std::int64_t offset) {
+    return offset < 0 ? std::to_string(offset) : HexNumber(static_cast<std::uint64_t>(offset));
+}
+
+std::string BeforeTheStart(std::int64_t offset) {
+    return "offset " + At(offset) + " lies before the start of the file";
 }
 
 // Raises the caller's position by one, as every caller of the byte operations expects. At the
 // top of the 32-bit range there is no higher position; the value stays and the caller is told.
-void AdvanceStart(std::int32_t& Start, ByteIoReport* report) {
+void AdvanceStart(std::int32_t& Start, std::string* error) {
     if (Start == std::numeric_limits<std::int32_t>::max()) {
-        Note(report, ByteIoStep::Range, Start, "the offset is the largest there is");
+        Note(error, "offset " + At(Start) + " is the largest there is, so Start cannot move on");
         return;
     }
     ++Start;
@@ -31,19 +46,6 @@ void AdvanceStart(std::int32_t& Start, ByteIoReport* report) {
 
 void AppendByte(std::string& text, std::uint8_t byte) {
     AppendHexDigits(text, byte, 2);
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 void PadToEvenLength(std::string& text) {
@@ -56,7 +58,7 @@ void PadToEvenLength(std::string& text) {
 // that cannot be read repeats the last byte value of this call, or 0 before any was read; `file`
 // may be null for a file that could not be opened.
 std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t length,
-                    ByteIoReport* report) {
+                    std::string* error) {
     std::string text;
     if (length <= 0) {
         return text;
@@ -68,15 +70,15 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     const std::int64_t end = offset + length;
     bool readable = file != nullptr && file->isOpen();
     if (readable && offset < 0) {
-        Note(report, ByteIoStep::Range, offset, "a file has no bytes before its start");
+        Note(error, BeforeTheStart(offset));
         readable = false;
     }
     while (position < end && readable) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(end - position, static_cast<std::int64_t>(chunk.size())));
-        std::string error;
+        std::string reason;
         bool endOfFile = false;
-        const std::size_t got = file->readAt(position, {chunk.data(), want}, &error, &endOfFile);
+        const std::size_t got = file->readAt(position, {chunk.data(), want}, &reason, &endOfFile);
         for (std::size_t i = 0; i < got; ++i) {
             byteValue = chunk[i];
             AppendByte(text, byteValue);
@@ -85,7 +87,7 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
         if (got == want) {
             continue;
         }
-        Note(report, ByteIoStep::Read, position, error);
+        Note(error, "reading at offset " + At(position) + " failed: " + reason);
         if (endOfFile) {
             // Every later position lies past the end as well: no point asking again.
             readable = false;
@@ -101,87 +103,101 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     return text;
 }
 
+void WriteBytes(const ImageFile* file, std::int64_t offset, std::vector<std::uint8_t>& run,
+                std::string* error) {
+    if (run.empty() || file == nullptr) {
+        run.clear();
+        return; // a failed open was noted already
+    }
+    if (offset < 0) {
+        Note(error, BeforeTheStart(offset));
+    } else if (std::string reason; !file->writeAt(offset, run, &reason)) {
+        Note(error, "writing at offset " + At(offset) + " failed: " + reason);
+    }
+    run.clear();
+}
+
 // Converts every digit pair first and writes each unbroken run of good bytes with one call, so
 // that a field lands on the disk whole (old or new, never half of each) even if the program is
 // stopped in the middle of a save.
-void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, ByteIoReport* report) {
+void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, std::string* error) {
     PadToEvenLength(Data);
     std::vector<std::uint8_t> run;
     std::int64_t runStart = offset;
-    const auto flushRun = [&] {
-        if (run.empty() || file == nullptr) {
-            run.clear();
-            return; // a failed open was reported once already
-        }
-        if (runStart < 0) {
-            Note(report, ByteIoStep::Range, runStart, "a file has no bytes before its start");
-        } else if (std::string error; !file->writeAt(runStart, run, &error)) {
-            Note(report, ByteIoStep::Write, runStart, error);
-        }
-        run.clear();
-    };
     for (std::size_t pair = 0; pair < Data.size(); pair += 2) {
         const std::int64_t position = offset + static_cast<std::int64_t>(pair / 2);
-        const int high = HexDigitValue(Data[pair]);
-        const int low = HexDigitValue(Data[pair + 1]);
-        if (high < 0 || low < 0) {
-            flushRun();
-            Note(report, ByteIoStep::Convert, position,
-                 "\"" + Data.substr(pair, 2) + "\" is not a hexadecimal byte");
+        const int byte = HexByteValue(Data[pair], Data[pair + 1]);
+        if (byte < 0) {
+            WriteBytes(file, runStart, run, error);
+            Note(error, "\"" + Data.substr(pair, 2) + "\" at offset " + At(position) +
+                            " is not a hexadecimal byte");
             continue;
         }
         if (run.empty()) {
             runStart = position;
         }
-        run.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        run.push_back(static_cast<std::uint8_t>(byte));
     }
-    flushRun();
+    WriteBytes(file, runStart, run, error);
     Data.clear();
+}
+
+std::string ReadFrom(const ImageFile* file, std::int32_t& Start, std::int32_t Length,
+                     std::string* error) {
+    const std::int64_t offset = Start;
+    AdvanceStart(Start, error);
+    try {
+        return ReadRun(file, offset, Length, error);
+    } catch (const std::bad_alloc&) {
+        Note(error, "too many bytes asked for at once");
+        return {};
+    }
+}
+
+void WriteTo(const ImageFile& file, std::int32_t& Start, std::string& Data, std::string* error) {
+    const std::int64_t offset = Start;
+    AdvanceStart(Start, error);
+    WriteRun(file.isOpen() ? &file : nullptr, offset, Data, error);
 }
 
 } // namespace
 
 std::string ReadHEX(const ImageFile& file, std::int32_t& Start, std::int32_t Length,
-                    ByteIoReport* report) {
-    const std::int64_t offset = Start;
-    AdvanceStart(Start, report);
-    try {
-        return ReadRun(&file, offset, Length, report);
-    } catch (const std::bad_alloc&) {
-        Note(report, ByteIoStep::Range, offset, "too many bytes asked for at once");
-        return {};
-    }
+                    std::string* error) {
+    Clear(error);
+    return ReadFrom(&file, Start, Length, error);
 }
 
 std::string ReadHEX(const std::string& FilePath, std::int32_t& Start, std::int32_t Length,
-                    ByteIoReport* report) {
-    std::string error;
-    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::Read, &error);
+                    std::string* error) {
+    Clear(error);
+    std::string reason;
+    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::Read, &reason);
     if (!file.isOpen()) {
-        Note(report, ByteIoStep::Open, -1, error);
+        Note(error, "the file cannot be opened: " + reason);
     }
-    return ReadHEX(file, Start, Length, report);
+    return ReadFrom(&file, Start, Length, error);
 }
 
-void WriteHEX(const ImageFile& file, std::int32_t& Start, std::string& Data, ByteIoReport* report) {
-    const std::int64_t offset = Start;
-    AdvanceStart(Start, report);
-    WriteRun(file.isOpen() ? &file : nullptr, offset, Data, report);
+void WriteHEX(const ImageFile& file, std::int32_t& Start, std::string& Data, std::string* error) {
+    Clear(error);
+    WriteTo(file, Start, Data, error);
 }
 
 void WriteHEX(const std::string& FilePath, std::int32_t& Start, std::string& Data,
-              ByteIoReport* report) {
+              std::string* error) {
+    Clear(error);
     if (Data.empty()) {
         // Nothing to write: the file is not even opened.
-        AdvanceStart(Start, report);
+        AdvanceStart(Start, error);
         return;
     }
-    std::string error;
-    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::ReadWrite, &error);
+    std::string reason;
+    const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::ReadWrite, &reason);
     if (!file.isOpen()) {
-        Note(report, ByteIoStep::Open, -1, error);
+        Note(error, "the file cannot be opened: " + reason);
     }
-    WriteHEX(file, Start, Data, report);
+    WriteTo(file, Start, Data, error);
 }
 
 std::string ReverseHEX(std::string& HEXData) {

@@ -19,4 +19,23 @@ std::string HexNumber(std::uint64_t value, int minDigits) {
     return text;
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+int HexByteValue(char high, char low) {
+    const int h = HexDigitValue(high);
+    const int l = HexDigitValue(low);
+    return h < 0 || l < 0 ? -1 : h * 16 + l;
+}
+
 } // namespace kelvarin

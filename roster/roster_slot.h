@@ -50,7 +50,15 @@ inline constexpr std::array<RosterSlot, kRosterSlotCount> kRosterSlots{{
     {8, 3, SlotKind::Level, 0x1C30092, "g83"},    {8, 4, SlotKind::Level, 0x1C300A2, "g84"},
 }};
 
-// One past the last byte any slot touches: an image must be at least this long.
+// The region of the file the fields lie in: the first byte any slot touches, and one past the
+// last (an image must be at least kRosterEnd bytes long).
+inline constexpr std::int64_t kRosterStart = [] {
+    std::int64_t start = kRosterSlots[0].offset;
+    for (const RosterSlot& slot : kRosterSlots) {
+        start = slot.offset < start ? slot.offset : start;
+    }
+    return start;
+}();
 inline constexpr std::int64_t kRosterEnd = [] {
     std::int64_t end = 0;
     for (const RosterSlot& slot : kRosterSlots) {
@@ -63,6 +71,10 @@ inline constexpr std::int64_t kRosterEnd = [] {
 // -1 (none) to count - 1.
 inline constexpr int kSpeciesEntryCount = 494;
 inline constexpr int kLevelEntryCount = 101;
+
+// The texts of the species list: entry 0 is the "unknown" entry, entries 1 to 493 the species
+// in national index order. A stored species value is nothing but an index into this table.
+extern const std::array<std::string_view, kSpeciesEntryCount> kSpeciesEntries;
 
 constexpr int EntryCount(SlotKind kind) {
     return kind == SlotKind::Species ? kSpeciesEntryCount : kLevelEntryCount;
@@ -84,5 +96,8 @@ const char* SlotKindName(SlotKind kind);
 
 // "Gym 3, member 2, level (offset 0x1C2FFE2)": how a person is told which field is meant.
 std::string DescribeSlot(const RosterSlot& slot);
+
+// "Gym 3, member 2, level": the same without the offset, where the value matters more.
+std::string SlotTitle(const RosterSlot& slot);
 
 } // namespace kelvarin

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/list_selection.h"
+#include "roster/roster.h"
 
 #include <string>
 #include <string_view>

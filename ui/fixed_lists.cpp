@@ -1,7 +1,6 @@
 #include "ui/fixed_lists.h"
 
 #include "roster/roster.h"
-#include "ui/pokemon_names.h"
 
 #include <QStringListModel>
 

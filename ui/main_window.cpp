@@ -141,6 +141,21 @@ void MainWindow::addCredits() {
     AddLabel(strip, "Label25", Text(kCreditsText), kCreditsLabelTwips);
 }
 
+namespace {
+
+// Until the window shows the three parts in their own places: all of them, one after another.
+template <typename Result> std::string FullText(const Result& result) {
+    std::string text = result.message;
+    for (const std::string* part : {&result.advice, &result.details}) {
+        if (!part->empty()) {
+            text += "\n\n" + *part;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
 void MainWindow::cmdOpen_Click() {
     try {
         // A new dialog object for every press: nothing of an earlier dialog carries over.
@@ -149,9 +164,9 @@ void MainWindow::cmdOpen_Click() {
         const QString chosen =
             dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags);
         const LoadResult result =
-            LoadRoster(QFile::encodeName(chosen).toStdString(), ImagePath, lists_);
+            LoadRoster(QFile::encodeName(chosen).toStdString(), ImagePath, lists_, record_);
         if (result.status == LoadStatus::Refused) {
-            showError(QString::fromStdString(result.message));
+            showError(QString::fromStdString(FullText(result)));
         }
     } catch (const std::exception& error) {
         showError(QStringLiteral("The image could not be opened: %1")
@@ -161,9 +176,9 @@ void MainWindow::cmdOpen_Click() {
 
 void MainWindow::cmdSave_Click() {
     try {
-        const SaveResult result = SaveRoster(ImagePath, lists_);
-        if (result.status == SaveStatus::Failed) {
-            showError(QString::fromStdString(result.message));
+        const SaveResult result = SaveRoster(ImagePath, lists_, record_);
+        if (result.status == SaveStatus::Failed || result.status == SaveStatus::ChangedOnDisk) {
+            showError(QString::fromStdString(FullText(result)));
         }
     } catch (const std::exception& error) {
         showError(QStringLiteral("The image could not be saved: %1")

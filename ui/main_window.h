@@ -52,6 +52,7 @@ class MainWindow final : public QWidget {
     std::unique_ptr<FixedListModels> models_;
     ComboListSelection lists_;
     std::string ImagePath;
+    ImageRecord record_;
 };
 
 } // namespace kelvarin

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace kelvarin::testing {
 namespace {
@@ -64,6 +65,17 @@ class PressSequenceTest : public WindowTest {
         state = ImageState::Usable;
     }
 
+    // A new file at the path (the system may give it the old one's number again, and then it
+    // is the same file as far as anybody can tell): the next Save must ask before writing.
+    bool replacedSinceOpen() const {
+        struct stat now {};
+        return ::stat(image.c_str(), &now) != 0 || now.st_ino != openedFile;
+    }
+    void rememberOpenedFile() {
+        struct stat now {};
+        openedFile = ::stat(image.c_str(), &now) == 0 ? now.st_ino : 0;
+    }
+
     void expectOneErrorNaming(const std::vector<ShownMessage>& messages, const std::string& path) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
@@ -85,6 +97,7 @@ class PressSequenceTest : public WindowTest {
                 expectedField(slot);
         }
         imagePath = path;
+        rememberOpenedFile();
     }
 
     void pickInAList(std::mt19937& random) {
@@ -101,7 +114,7 @@ class PressSequenceTest : public WindowTest {
             EXPECT_TRUE(messages.empty());
             return;
         }
-        if (imagePath != image || state != ImageState::Usable) {
+        if (imagePath != image || state != ImageState::Usable || replacedSinceOpen()) {
             expectOneErrorNaming(messages, imagePath);
             return;
         }
@@ -211,6 +224,7 @@ class PressSequenceTest : public WindowTest {
     std::string folder = dir.file("a folder.nds");
     std::vector<std::uint8_t> expectedRegion;
     ImageState state = ImageState::Usable;
+    ino_t openedFile = 0;
     std::map<QString, int> shown;
     std::string imagePath;
 };

@@ -12,10 +12,10 @@ namespace kelvarin::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+TempDir::TempDir(const fs::path& base) {
     static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("kelvarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    path_ =
+        base / ("kelvarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::remove_all(path_);
     fs::create_directories(path_);
 }
@@ -72,12 +72,14 @@ void MakeRosterImage(const std::string& path, std::uintmax_t size) {
     StoreRosterValues(path);
 }
 
+std::uint16_t RosterImageValue(std::size_t slotIndex) {
+    const auto i = static_cast<std::uint16_t>(slotIndex);
+    return kRosterSlots[slotIndex].kind == SlotKind::Species ? 300 + i : 10 + i;
+}
+
 void StoreRosterValues(const std::string& path) {
-    int i = 0;
-    for (const RosterSlot& slot : kRosterSlots) {
-        const int value = slot.kind == SlotKind::Species ? 300 + i : 10 + i;
-        StoreField(path, slot.offset, static_cast<std::uint16_t>(value));
-        ++i;
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        StoreField(path, kRosterSlots[i].offset, RosterImageValue(i));
     }
 }
 
@@ -107,20 +109,6 @@ void ForEachBlock(
 }
 
 } // namespace
-
-std::string FileDigest(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string block(1 << 20, '\0');
-    std::size_t hash = 0;
-    std::uintmax_t length = 0;
-    while (file) {
-        file.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const auto got = static_cast<std::size_t>(file.gcount());
-        length += got;
-        hash = hash * 1000003u ^ std::hash<std::string_view>{}(std::string_view(block.data(), got));
-    }
-    return std::to_string(length) + ":" + std::to_string(hash);
-}
 
 std::vector<std::int64_t> DifferingOffsets(const std::string& a, const std::string& b) {
     std::vector<std::int64_t> offsets;

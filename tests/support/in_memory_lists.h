@@ -1,6 +1,6 @@
 #pragma once
 
-#include "list_selection.h"
+#include "roster/roster.h"
 
 #include <cstdint>
 #include <functional>

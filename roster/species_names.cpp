@@ -1,4 +1,4 @@
-#include "ui/pokemon_names.h"
+#include "roster_slot.h"
 
 namespace kelvarin {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roster/in_memory_lists.h"
+#include "in_memory_lists.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -10,10 +10,11 @@
 
 namespace kelvarin::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under `base` (the system's temporary folder unless said otherwise), removed
+// with everything in it.
 class TempDir {
   public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -40,15 +41,16 @@ std::vector<std::uint8_t> ReadBytesAt(const std::string& path, std::int64_t offs
 // Sets one field's stored value (little-endian) directly in the file.
 void StoreField(const std::string& path, std::int32_t offset, std::uint16_t value);
 
-// A sparse image whose 46 fields all hold valid, distinct values: species 300 + i and level
-// 10 + i for the i-th slot of the table.
+// The value the i-th slot of the table holds in a roster image: valid and distinct for every
+// slot (species 300 + i, level 10 + i).
+std::uint16_t RosterImageValue(std::size_t slotIndex);
+
+// A sparse image whose 46 fields hold RosterImageValue.
 void MakeRosterImage(const std::string& path, std::uintmax_t size = kImageSize);
 void StoreRosterValues(const std::string& path);
 
-// A cheap fingerprint of a whole file (content and length) to tell "byte-identical" apart.
-std::string FileDigest(const std::string& path);
-
-// Differing byte offsets between two files of equal length.
+// The one comparison of image files: the offsets at which they differ, a byte present in only
+// one of them counting as different. Empty means byte-identical.
 std::vector<std::int64_t> DifferingOffsets(const std::string& a, const std::string& b);
 
 // The window as the passes see it, with a shortcut to set every bound list at once.
