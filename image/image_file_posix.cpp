@@ -29,23 +29,22 @@ int Descriptor(std::intptr_t handle) {
 // "" for a regular file; otherwise what the mode names, for messages. One answer for the look at
 // the path before opening and for the check on the open descriptor after.
 const char* NotARegularFile(mode_t mode) {
-    if (S_ISREG(mode)) {
-        return "";
-    }
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a named pipe";
-    }
-    if (S_ISCHR(mode)) {
-        return "a character device";
-    }
-    if (S_ISBLK(mode)) {
-        return "a block device";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
+    struct Kind {
+        mode_t type;
+        const char* name;
+    };
+    static constexpr Kind kKinds[] = {
+        {S_IFREG, ""},
+        {S_IFDIR, "a folder"},
+        {S_IFIFO, "a named pipe"},
+        {S_IFCHR, "a character device"},
+        {S_IFBLK, "a block device"},
+        {S_IFSOCK, "a socket"},
+    };
+    for (const Kind& kind : kKinds) {
+        if ((mode & S_IFMT) == kind.type) {
+            return kind.name;
+        }
     }
     return "not a regular file";
 }
@@ -67,6 +66,34 @@ FileFacts FactsOf(const struct stat& info) {
                       static_cast<std::uint64_t>(info.st_ino)};
     facts.modified = ModificationTicks(info);
     return facts;
+}
+
+// Repeats a positioned read or write for the rest of the bytes after a short or interrupted call,
+// until all `total` have moved. Returns how many moved; fewer means `error` says why, and
+// `movedNothing` is set when the system moved no byte at all (for a read: the file ended).
+template <typename Move>
+std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothingMoved,
+                    std::string* error, bool* movedNothing) {
+    std::size_t done = 0;
+    while (done < total) {
+        const ssize_t moved = move(done);
+        if (moved < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            SetError(error, errno);
+            return done;
+        }
+        if (moved == 0) {
+            if (movedNothing) {
+                *movedNothing = true;
+            }
+            SetError(error, whenNothingMoved);
+            return done;
+        }
+        done += static_cast<std::size_t>(moved);
+    }
+    return done;
 }
 
 } // namespace
@@ -153,50 +180,25 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
     if (endOfFile) {
         *endOfFile = false;
     }
-    std::size_t count = 0;
-    while (count < buffer.size()) {
-        const ssize_t got =
-            ::pread(Descriptor(handle_), buffer.data() + count, buffer.size() - count,
-                    static_cast<off_t>(offset + static_cast<std::int64_t>(count)));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            SetError(error, errno);
-            return count;
-        }
-        if (got == 0) {
-            if (endOfFile) {
-                *endOfFile = true;
-            }
-            SetError(error, "the position lies past the end of the file");
-            return count;
-        }
-        count += static_cast<std::size_t>(got);
-    }
-    return count;
+    return MoveAll(
+        buffer.size(),
+        [&](std::size_t done) {
+            return ::pread(Descriptor(handle_), buffer.data() + done, buffer.size() - done,
+                           static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        },
+        "the position lies past the end of the file", error, endOfFile);
 }
 
 bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
                         std::string* error) const {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(Descriptor(handle_), bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            SetError(error, errno);
-            return false;
-        }
-        if (put == 0) {
-            SetError(error, "the system accepted no bytes");
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+    const std::size_t written = MoveAll(
+        bytes.size(),
+        [&](std::size_t done) {
+            return ::pwrite(Descriptor(handle_), bytes.data() + done, bytes.size() - done,
+                            static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        },
+        "the system accepted no bytes", error, nullptr);
+    return written == bytes.size();
 }
 
 bool ImageFile::flushToDisk(std::string* error) const {

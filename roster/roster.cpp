@@ -129,24 +129,31 @@ OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
     return image;
 }
 
-// Reads the 46 fields through the open file. False, with the field and the reason, if any read
-// fails.
-bool ReadFields(const ImageFile& file, FieldValues& values, std::string& error) {
+// The 46 fields as the open file holds them now.
+struct FieldsOnDisk {
+    FieldValues values{};
+    std::string error;       // the field and the reason if a read failed; empty if none did
+    std::size_t outside = 0; // how many hold a value no list entry stands for
+};
+
+FieldsOnDisk ReadFields(const ImageFile& file) {
+    FieldsOnDisk fields;
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         const RosterSlot& slot = kRosterSlots[i];
         std::int32_t start = slot.offset; // ReadHEX moves its Start on: hand it a copy
-        const std::string text = ReadHEX(file, start, kFieldSize, &error);
+        const std::string text = ReadHEX(file, start, kFieldSize, &fields.error);
         std::int16_t selection = 0;
-        if (error.empty() && !SelectionFromFieldText(text, selection)) {
-            error = "\"" + text + "\" is no field value";
+        if (fields.error.empty() && !SelectionFromFieldText(text, selection)) {
+            fields.error = "\"" + text + "\" is no field value";
         }
-        if (!error.empty()) {
-            error = SlotTitle(slot) + ": " + error;
-            return false;
+        if (!fields.error.empty()) {
+            fields.error = SlotTitle(slot) + ": " + fields.error;
+            return fields;
         }
-        values[i] = static_cast<std::uint16_t>(selection);
+        fields.values[i] = static_cast<std::uint16_t>(selection);
+        fields.outside += FitsList(slot.kind, fields.values[i]) ? 0 : 1;
     }
-    return true;
+    return fields;
 }
 
 // ---- Load ----
@@ -185,21 +192,18 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         return ChangedOnDisk("Kelvarin has not loaded " + Quoted(path) +
                              ", so it cannot tell what saving would overwrite.");
     }
-    FieldValues now{};
-    std::string error;
-    if (!ReadFields(image.file, now, error)) {
-        return NothingWritten(path, error, "Check the file and try again.");
+    const FieldsOnDisk now = ReadFields(image.file);
+    if (!now.error.empty()) {
+        return NothingWritten(path, now.error, "Check the file and try again.");
     }
     std::string details;
     std::size_t changed = 0;
-    std::size_t outside = 0;
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        const RosterSlot& slot = kRosterSlots[i];
-        outside += FitsList(slot.kind, now[i]) ? 0 : 1;
-        if (now[i] != record.fields[i]) {
+        if (now.values[i] != record.fields[i]) {
             ++changed;
-            AddLine(details, SlotTitle(slot) + ": loaded " + ShownValue(slot, record.fields[i]) +
-                                 ", now " + ShownValue(slot, now[i]));
+            AddLine(details, SlotTitle(kRosterSlots[i]) + ": loaded " +
+                                 ShownValue(kRosterSlots[i], record.fields[i]) + ", now " +
+                                 ShownValue(kRosterSlots[i], now.values[i]));
         }
     }
     const bool sameFile = image.facts.identity == record.identity;
@@ -216,8 +220,9 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         message += " It has " + std::to_string(image.facts.size) + " bytes instead of " +
                    std::to_string(record.size) + ".";
     }
-    if (outside > 0) {
-        message += " It is no longer a game image Kelvarin can read: " + Unreadable(outside) + ".";
+    if (now.outside > 0) {
+        message +=
+            " It is no longer a game image Kelvarin can read: " + Unreadable(now.outside) + ".";
     } else if (changed > 0) {
         message +=
             " " + Plural(changed, "field now holds another value", "fields now hold other values") +
@@ -263,32 +268,30 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
 
     // Everything is read and checked before anything is shown, so a bad file leaves the window
     // exactly as it was.
-    FieldValues values{};
-    std::string error;
-    if (!ReadFields(image.file, values, error)) {
-        return Refuse(path, error, "Check the file and try again.");
+    const FieldsOnDisk fields = ReadFields(image.file);
+    if (!fields.error.empty()) {
+        return Refuse(path, fields.error, "Check the file and try again.");
     }
-    std::string details;
-    std::size_t badFields = 0;
-    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        if (!FitsList(kRosterSlots[i].kind, values[i])) {
-            AddLine(details, OutOfRange(kRosterSlots[i], values[i]));
-            ++badFields;
+    if (fields.outside > 0) {
+        std::string details;
+        for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+            if (!FitsList(kRosterSlots[i].kind, fields.values[i])) {
+                AddLine(details, OutOfRange(kRosterSlots[i], fields.values[i]));
+            }
         }
-    }
-    if (badFields > 0) {
-        return Refuse(path,
-                      Unreadable(badFields) + ", so it is probably not the expected game image",
-                      "Open the game image whose gym teams you mean to edit; if this is it, it "
-                      "may be damaged or of another version.",
-                      std::move(details));
+        return Refuse(
+            path, Unreadable(fields.outside) + ", so it is probably not the expected game image",
+            "Open the game image whose gym teams you mean to edit; if this is it, it "
+            "may be damaged or of another version.",
+            std::move(details));
     }
 
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        lists.setSelectedIndex(kRosterSlots[i].control, static_cast<std::int16_t>(values[i]));
+        lists.setSelectedIndex(kRosterSlots[i].control,
+                               static_cast<std::int16_t>(fields.values[i]));
     }
     ImagePath = path;
-    record = {true, image.facts.identity, image.facts.size, image.facts.modified, values};
+    record = {true, image.facts.identity, image.facts.size, image.facts.modified, fields.values};
     return {LoadStatus::Loaded, {}, {}, {}};
 }
 
