@@ -79,14 +79,14 @@ OpenedImage Unusable(std::string problem, std::string advice) {
 OpenedImage ProblemWith(const FileFacts& facts) {
     if (!facts.notPlainFile.empty()) {
         return Unusable("it is " + facts.notPlainFile + ", not a game image file",
-                        "Choose the game image file itself.");
+                        "Open the game image file itself.");
     }
     if (facts.size < kRosterEnd) {
         return Unusable("the file is too short to be the game image: it has " +
                             std::to_string(facts.size) + " bytes, but the gym teams end at byte " +
                             std::to_string(kRosterEnd) + " (" +
                             HexNumber(static_cast<std::uint64_t>(kRosterEnd)) + ")",
-                        "Choose the complete game image; this file may be damaged or cut short.");
+                        "Open the complete game image; this file may be damaged or cut short.");
     }
     return {};
 }
@@ -98,7 +98,8 @@ OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
     FileFacts atPath;
     if (!InspectPath(path, atPath, &error)) {
         return atPath.missing
-                   ? Unusable("the file does not exist", "Check the file's name and folder.")
+                   ? Unusable("the file does not exist",
+                              "Check the file's name and folder, then open it again.")
                    : Unusable("the system says: " + error, "Check the file and try again.");
     }
     if (OpenedImage refusal = ProblemWith(atPath); !refusal.problem.empty()) {
@@ -224,9 +225,8 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         message +=
             " It is no longer a game image Kelvarin can read: " + Unreadable(now.outside) + ".";
     } else if (changed > 0) {
-        message +=
-            " " + Plural(changed, "field now holds another value", "fields now hold other values") +
-            " than was loaded.";
+        message += " " + Plural(changed, "field holds another value now.",
+                                "fields hold other values now.");
     }
     return ChangedOnDisk(std::move(message), std::move(details));
 }

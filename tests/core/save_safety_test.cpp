@@ -139,8 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                    StoreField(t.image, kGym2Member1Species, kBudew);
                    StoreField(t.image, kGym8Member4Level, 0xFFFF);
                },
-               "was changed by another program since it was loaded. 2 fields now hold other "
-               "values than was loaded.",
+               "was changed by another program since it was loaded. 2 fields hold other values "
+               "now.",
                "Gym 2, member 1, species: loaded Cherubi, now Budew\n"
                "Gym 8, member 4, level: loaded 55, now no entry (0xFFFF)"},
         Change{"ReplacedByOneThatLoadWouldRefuse",
