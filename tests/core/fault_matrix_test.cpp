@@ -232,7 +232,7 @@ TEST_F(FaultMatrix, NamedPipeIsRefusedWithoutBlocking) {
             ImageRecord noRecord;
             const LoadResult result = LoadRoster(pipe, path, shown, noRecord);
             return result.status == LoadStatus::Refused &&
-                           result.message.find("named pipe") != std::string::npos &&
+                           ::testing::Value(result.message, HasSubstr("named pipe")) &&
                            shown.setCount() == 0
                        ? 0
                        : 1;
@@ -379,13 +379,13 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
                 if (slot->offset < static_cast<std::int32_t>(kLimit)) {
                     return 2;
                 }
-                if (result.details.find(SlotTitle(*slot) + ": writing at offset") ==
-                    std::string::npos) {
+                if (!::testing::Value(result.details,
+                                      HasSubstr(SlotTitle(*slot) + ": writing at offset"))) {
                     return 3;
                 }
             }
             std::ofstream(copy) << result.unwritten.size();
-            return result.message.find(ImagePath) != std::string::npos ? 0 : 4;
+            return ::testing::Value(result.message, HasSubstr(ImagePath)) ? 0 : 4;
         },
         30, &why);
     ASSERT_TRUE(status.has_value()) << why;
