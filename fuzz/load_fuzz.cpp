@@ -1,9 +1,12 @@
 // Feeds arbitrary field bytes and file lengths to the load pass, and saves every image it
-// accepts. Any crash, any selection changed by a refused load, any verdict that disagrees with
-// the lists' ranges, or any byte changed by saving an unchanged load aborts the run.
+// accepts; then another program changes one field, and a second save must ask instead of
+// writing. Any crash, any selection changed by a refused load, any verdict that disagrees with
+// the lists' ranges, any byte changed by saving an unchanged load, or any byte written over a
+// field changed since aborts the run.
 //
 // Input: byte 0 picks how the file's length is chosen, bytes 1-4 feed that choice, and the next
-// 92 bytes are the field bytes in table order (missing bytes are zero).
+// 92 bytes are the field bytes in table order (missing bytes are zero). The byte after them
+// picks the field the other program changes.
 #include "in_memory_lists.h"
 #include "roster/roster.h"
 
@@ -143,6 +146,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (ReadRegion(fd) != before) {
         Fail("saving an unchanged load changed bytes");
+    }
+
+    const std::size_t pick = 5 + 2 * kRosterSlots.size();
+    const kelvarin::RosterSlot& other =
+        kRosterSlots[(pick < size ? data[pick] : 0) % kRosterSlots.size()];
+    const auto changedValue =
+        static_cast<std::uint16_t>(lists.selectedIndex(other.control) ^ 0x0101);
+    const std::uint8_t changed[2] = {static_cast<std::uint8_t>(changedValue & 0xFF),
+                                     static_cast<std::uint8_t>(changedValue >> 8)};
+    (void)::pwrite(fd, changed, 2, other.offset);
+    const std::vector<std::uint8_t> changedRegion = ReadRegion(fd);
+    const kelvarin::SaveResult asked = kelvarin::SaveRoster(ImagePath, lists, record);
+    if (asked.status != kelvarin::SaveStatus::ChangedOnDisk ||
+        asked.details.find(kelvarin::SlotTitle(other) + ": loaded ") != 0) {
+        Fail("a field changed by another program was not reported before writing");
+    }
+    if (ReadRegion(fd) != changedRegion) {
+        Fail("a save wrote over a field changed since the load");
     }
     ::close(fd);
     return 0;

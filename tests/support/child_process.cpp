@@ -26,7 +26,7 @@ std::optional<int> RunInChild(const std::function<int()>& body, unsigned seconds
         ::_exit(body());
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
