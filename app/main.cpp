@@ -1,6 +1,6 @@
 #include "startup_probe.h"
 #include "ui/compact_combo_style.h"
-#include "ui/file_dialog_backend.h"
+#include "ui/common_dialog.h"
 #include "ui/main_window.h"
 
 #include <QApplication>

@@ -1,5 +1,9 @@
 #include "ui/common_dialog.h"
 
+#include <QFileDialog>
+#include <QSettings>
+#include <QTemporaryDir>
+
 namespace kelvarin {
 
 namespace {
@@ -66,6 +70,46 @@ QString clsCommonDialog::show(FileDialogRequest::Purpose purpose, QWidget* hwnd,
     LastPath = choice->path;
     LastFilterIndex = choice->filter;
     return choice->path;
+}
+
+QtFileDialogBackend::QtFileDialogBackend() = default;
+QtFileDialogBackend::~QtFileDialogBackend() = default;
+
+std::optional<FileDialogChoice> QtFileDialogBackend::choose(const FileDialogRequest& request) {
+    if (!forgottenSettings_) {
+        // Every user-scope Qt setting this process writes lands here and vanishes with it. The
+        // program has no settings of its own, so nothing else is redirected.
+        // Without a temporary folder the settings stay where Qt keeps them: an empty path
+        // would send them to the root folder instead.
+        forgottenSettings_ = std::make_unique<QTemporaryDir>();
+        if (forgottenSettings_->isValid()) {
+            for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+                QSettings::setPath(format, QSettings::UserScope, forgottenSettings_->path());
+            }
+        }
+    }
+    QFileDialog dialog(request.owner, request.title, request.startPath);
+    const bool opening = request.purpose == FileDialogRequest::Purpose::Open;
+    dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(opening && request.fileMustExist ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (!request.nameFilters.isEmpty()) {
+        dialog.setNameFilters(request.nameFilters);
+        if (request.startFilter >= 1 && request.startFilter <= request.nameFilters.size()) {
+            dialog.selectNameFilter(request.nameFilters.at(request.startFilter - 1));
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    const int filterPosition =
+        static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter()));
+    return FileDialogChoice{chosen.constFirst(), filterPosition + 1};
 }
 
 } // namespace kelvarin

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace kelvarin::testing {
@@ -75,7 +76,6 @@ TEST_F(CommonDialogTest, SaveDialogAsksBeforeOverwritingOnlyWhenFlagged) {
 }
 
 TEST_F(CommonDialogTest, NewObjectStartsWithNoFolderAndTheFirstFilter) {
-    EXPECT_TRUE(dialog.lastPath().isEmpty());
     EXPECT_EQ(dialog.FilterIndex(), 0);
     showOpen(QString());
     EXPECT_TRUE(platform.requests.back().startPath.isEmpty());
@@ -85,7 +85,6 @@ TEST_F(CommonDialogTest, NewObjectStartsWithNoFolderAndTheFirstFilter) {
 TEST_F(CommonDialogTest, ChosenFileBecomesTheNextStartAndItsFilterIsKept) {
     platform.willChoose(QStringLiteral("/images/b.b"), 2);
     EXPECT_EQ(showOpen(QString()), "/images/b.b");
-    EXPECT_EQ(dialog.lastPath(), "/images/b.b");
     EXPECT_EQ(dialog.FilterIndex(), 2);
 
     showOpen(QString());
@@ -103,8 +102,9 @@ TEST_F(CommonDialogTest, CancelReturnsNothingAndForgetsNothing) {
     EXPECT_TRUE(showOpen(QString()).isEmpty());
     platform.willChoose(QString(), 2); // a platform that "succeeds" with no name
     EXPECT_TRUE(showOpen(QString()).isEmpty());
-    EXPECT_EQ(dialog.lastPath(), "/images/a.a");
     EXPECT_EQ(dialog.FilterIndex(), 1);
+    showOpen(QString()); // still starts where the last chosen file is
+    EXPECT_EQ(platform.requests.back().startPath, "/images/a.a");
 }
 
 TEST_F(CommonDialogTest, AnyPathComesBackExactlyAsChosen) {
@@ -112,7 +112,8 @@ TEST_F(CommonDialogTest, AnyPathComesBackExactlyAsChosen) {
                         QStringLiteral("/ spaced é 名前 |pipe| ;semi;.nds ");
     platform.willChoose(odd);
     EXPECT_EQ(showOpen(QString()), odd);
-    EXPECT_EQ(dialog.lastPath(), odd);
+    showOpen(QString());
+    EXPECT_EQ(platform.requests.back().startPath, odd);
 }
 
 // The real platform dialog, driven by a timer as a person would drive it.
@@ -178,6 +179,28 @@ TEST_F(QtFileDialogTest, ClosingTheDialogChoosesNothing) {
     const auto choice = whileShowing([](QFileDialog& shown) { shown.reject(); },
                                      [&] { return platform.choose(request); });
     EXPECT_FALSE(choice.has_value());
+}
+
+// Qt's own dialog would keep the folder it was last in for the next run of the program, in the
+// user's configuration; the editor keeps nothing between runs.
+TEST_F(QtFileDialogTest, LeavesNothingBehindForTheNextRun) {
+    const std::filesystem::path config = qEnvironmentVariable("XDG_CONFIG_HOME").toStdString();
+    const std::filesystem::path home = qEnvironmentVariable("HOME").toStdString();
+    ASSERT_FALSE(config.empty());
+    const std::string image = dir.file("chosen.nds");
+    MakeSparseFile(image, 16);
+    FileDialogRequest request;
+    request.title = QStringLiteral("Open");
+    request.startPath = QString::fromStdString(dir.path().string());
+    const auto choice = whileShowing(
+        [&](QFileDialog& shown) {
+            shown.selectFile(QString::fromStdString(image));
+            static_cast<QDialog&>(shown).accept();
+        },
+        [&] { return platform.choose(request); });
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_FALSE(std::filesystem::exists(config / "QtProject.conf"));
+    EXPECT_FALSE(std::filesystem::exists(home / ".config" / "QtProject.conf"));
 }
 
 } // namespace

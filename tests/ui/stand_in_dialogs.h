@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/file_dialog_backend.h"
+#include "ui/common_dialog.h"
 
 #include <deque>
 #include <optional>
