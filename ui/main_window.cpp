@@ -9,7 +9,7 @@
 #include "ui/window_text_boxes.h"
 
 #include <QComboBox>
-#include <QFile>
+#include <QEvent>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -25,6 +25,12 @@ namespace {
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The one place where a name from the dialog becomes a path for the core: UTF-8 on every
+// platform, which the file layer turns into the system's own form.
+std::string ImagePathFromDialog(const QString& chosen) {
+    return chosen.toUtf8().toStdString();
 }
 
 QRect Shifted(QRect twips, int rows) {
@@ -108,18 +114,12 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
     for (int row = 0; row < gym.members; ++row) {
         const MemberRow member = ListNames(gym, row);
         const int number = row + 1;
-        QComboBox* level =
-            addList(frame, member.levelList, Shifted(kFirstLevelListTwips, row),
-                    gym.boundToRoster ? models_->level() : models_->levelPlaceholder(),
-                    ListDescription(gym.gym, number, "level"));
-        QComboBox* species =
-            addList(frame, member.speciesList, Shifted(kFirstSpeciesListTwips, row),
-                    gym.boundToRoster ? models_->species() : models_->speciesPlaceholder(),
-                    ListDescription(gym.gym, number, "species"));
-        if (gym.boundToRoster) {
-            lists_.bind(member.levelList, level);
-            lists_.bind(member.speciesList, species);
-        }
+        addList(frame, member.levelList, Shifted(kFirstLevelListTwips, row),
+                gym.boundToRoster ? models_->level() : models_->levelPlaceholder(),
+                ListDescription(gym.gym, number, "level"));
+        addList(frame, member.speciesList, Shifted(kFirstSpeciesListTwips, row),
+                gym.boundToRoster ? models_->species() : models_->speciesPlaceholder(),
+                ListDescription(gym.gym, number, "species"));
     }
 }
 
@@ -131,6 +131,10 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
     list->setCurrentIndex(-1);
     list->setGeometry(PixelRect(twips));
     list->setAccessibleName(accessibleName);
+    // A wheel turned over the window must not change a value on its way past: a list takes the
+    // wheel only once it has the keyboard focus, by a click or by Tab.
+    list->setFocusPolicy(Qt::StrongFocus);
+    list->installEventFilter(this);
     return list;
 }
 
@@ -141,20 +145,30 @@ void MainWindow::addCredits() {
     AddLabel(strip, "Label25", Text(kCreditsText), kCreditsLabelTwips);
 }
 
-namespace {
-
-// Until the window shows the three parts in their own places: all of them, one after another.
-template <typename Result> std::string FullText(const Result& result) {
-    std::string text = result.message;
-    for (const std::string* part : {&result.advice, &result.details}) {
-        if (!part->empty()) {
-            text += "\n\n" + *part;
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        if (const auto* list = qobject_cast<QComboBox*>(watched); list && !list->hasFocus()) {
+            event->ignore();
+            return true;
         }
     }
-    return text;
+    return QWidget::eventFilter(watched, event);
 }
 
-} // namespace
+QComboBox* MainWindow::NamedLists::find(std::string_view control) const {
+    return window_.findChild<QComboBox*>(Text(control));
+}
+
+std::int16_t MainWindow::NamedLists::selectedIndex(std::string_view control) const {
+    const QComboBox* list = find(control);
+    return list == nullptr ? std::int16_t{-1} : static_cast<std::int16_t>(list->currentIndex());
+}
+
+void MainWindow::NamedLists::setSelectedIndex(std::string_view control, std::int16_t index) {
+    if (QComboBox* list = find(control)) {
+        list->setCurrentIndex(index);
+    }
+}
 
 void MainWindow::cmdOpen_Click() {
     try {
@@ -164,30 +178,63 @@ void MainWindow::cmdOpen_Click() {
         const QString chosen =
             dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags);
         const LoadResult result =
-            LoadRoster(QFile::encodeName(chosen).toStdString(), ImagePath, lists_, record_);
+            LoadRoster(ImagePathFromDialog(chosen), ImagePath, lists_, loaded_);
         if (result.status == LoadStatus::Refused) {
-            showError(QString::fromStdString(FullText(result)));
+            showProblem(result.message, result.advice, result.details);
         }
     } catch (const std::exception& error) {
-        showError(QStringLiteral("The image could not be opened: %1")
-                      .arg(QString::fromLocal8Bit(error.what())));
+        showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
     }
 }
 
 void MainWindow::cmdSave_Click() {
     try {
-        const SaveResult result = SaveRoster(ImagePath, lists_, record_);
-        if (result.status == SaveStatus::Failed || result.status == SaveStatus::ChangedOnDisk) {
-            showError(QString::fromStdString(FullText(result)));
+        SaveResult result = SaveRoster(ImagePath, lists_, loaded_, SaveMode::UnlessChanged);
+        if (result.status == SaveStatus::ChangedOnDisk && askSaveAnyway(result)) {
+            result = SaveRoster(ImagePath, lists_, loaded_, SaveMode::Overwrite);
+        }
+        if (result.status == SaveStatus::Failed) {
+            showProblem(result.message, result.advice, result.details);
         }
     } catch (const std::exception& error) {
-        showError(QStringLiteral("The image could not be saved: %1")
-                      .arg(QString::fromLocal8Bit(error.what())));
+        showProblem(std::string("The image could not be saved: ") + error.what(), {}, {});
     }
 }
 
-void MainWindow::showError(const QString& message) {
-    QMessageBox::critical(this, windowTitle(), message);
+namespace {
+
+// Message boxes show what the core reports, which includes file names: as plain text, never as
+// markup, in every label of the box.
+void ShowAsPlainText(QMessageBox& box, const std::string& message, const std::string& advice,
+                     const std::string& details) {
+    box.setTextFormat(Qt::PlainText);
+    box.setText(Text(message));
+    box.setInformativeText(Text(advice));
+    box.setDetailedText(Text(details));
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
+}
+
+} // namespace
+
+void MainWindow::showProblem(const std::string& message, const std::string& advice,
+                             const std::string& details) {
+    QMessageBox box(QMessageBox::Critical, windowTitle(), QString(), QMessageBox::Ok, this);
+    ShowAsPlainText(box, message, advice, details);
+    box.exec();
+}
+
+bool MainWindow::askSaveAnyway(const SaveResult& changed) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QString(), QMessageBox::NoButton, this);
+    ShowAsPlainText(box, changed.message, changed.advice, changed.details);
+    QPushButton* overwrite =
+        box.addButton(QStringLiteral("Save anyway"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == overwrite;
 }
 
 } // namespace kelvarin

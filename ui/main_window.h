@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/combo_list_selection.h"
-#include "ui/file_dialog_backend.h"
+#include "roster/roster.h"
+#include "ui/common_dialog.h"
 
 #include <QWidget>
 
@@ -10,6 +10,7 @@
 
 class QAbstractItemModel;
 class QComboBox;
+class QEvent;
 class QGroupBox;
 class QPushButton;
 
@@ -32,15 +33,31 @@ class MainWindow final : public QWidget {
     explicit MainWindow(FileDialogBackend& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The image that Save writes to; empty until an image was loaded.
-    [[nodiscard]] const std::string& imagePath() const { return ImagePath; }
-    // The 46 lists tied to the image's fields, by control name.
-    [[nodiscard]] const ComboListSelection& boundLists() const { return lists_; }
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The passes reach the lists by their control names, as the window's children.
+    class NamedLists final : public ListSelection {
+      public:
+        explicit NamedLists(const QWidget& window) : window_(window) {}
+        [[nodiscard]] std::int16_t selectedIndex(std::string_view control) const override;
+        void setSelectedIndex(std::string_view control, std::int16_t index) override;
+
+      private:
+        [[nodiscard]] QComboBox* find(std::string_view control) const;
+        const QWidget& window_;
+    };
+
     void cmdOpen_Click();
     void cmdSave_Click();
-    void showError(const QString& message);
+    // What the core said, as plain text: its first line and the one thing to do in view, any
+    // per-field list folded into the box's details so that the box fits a small screen.
+    void showProblem(const std::string& message, const std::string& advice,
+                     const std::string& details);
+    // The file changed on disk since it was loaded or saved: true when the user chose to
+    // overwrite it all the same.
+    bool askSaveAnyway(const SaveResult& changed);
 
     QPushButton* addButton(const char* name, const QString& caption, const QRect& twips);
     void addGymFrame(const GymFrameLayout& gym);
@@ -50,9 +67,9 @@ class MainWindow final : public QWidget {
 
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;
-    ComboListSelection lists_;
+    NamedLists lists_{*this};
     std::string ImagePath;
-    ImageRecord record_;
+    ImageRecord loaded_; // what the file was at the last load or save, for the next save
 };
 
 } // namespace kelvarin

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -11,11 +13,20 @@ namespace kelvarin::testing {
 struct ShownMessage {
     QString title;
     QString text;
+    QString informativeText;
+    QString detailedText;
     QMessageBox::Icon icon;
+    QStringList buttons;   // captions, in the box's order
+    QString defaultButton; // caption of the button Enter presses
+    QSize size;            // the box as it was laid out on the screen
+    bool buttonsInside;    // every button lies wholly inside the box
+    bool plainText;        // every label of the box shows its text as plain text
 };
 
-// Runs `action`; every message box that opens meanwhile is recorded and closed, as a person
-// would close it, so that a modal box cannot stall the test.
-std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action);
+// Runs `action`; every message box that opens meanwhile is recorded and answered as a person
+// would answer it: with the button captioned `answer` where the box has one, otherwise closed
+// as by the window's close button. A modal box cannot stall the test.
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QString& answer = {});
 
 } // namespace kelvarin::testing

@@ -1,17 +1,18 @@
 // Long seeded walks through everything a person can do in the window, mixed with the image
 // changing behind its back. After every step the window must show what a model of the editor
-// says, every refusal must come as one error box naming the file, and the image must hold
-// exactly what the model says: the fields last saved, and around them the bytes it always had.
+// says, every refusal must come as one error box naming the file, a save over a file replaced
+// behind its back must ask first, and the image must hold exactly what the model says: the
+// fields last saved, and around them the bytes it always had.
 
 #include "window_fixture.h"
 
+#include "image/image_file.h"
 #include "roster/roster.h"
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace kelvarin::testing {
 namespace {
@@ -67,13 +68,13 @@ class PressSequenceTest : public WindowTest {
 
     // A new file at the path (the system may give it the old one's number again, and then it
     // is the same file as far as anybody can tell): the next Save must ask before writing.
-    bool replacedSinceOpen() const {
-        struct stat now {};
-        return ::stat(image.c_str(), &now) != 0 || now.st_ino != openedFile;
+    bool replacedSinceRemembered() const {
+        FileFacts now;
+        return !InspectPath(image, now) || now.identity != rememberedFile;
     }
-    void rememberOpenedFile() {
-        struct stat now {};
-        openedFile = ::stat(image.c_str(), &now) == 0 ? now.st_ino : 0;
+    void rememberFile() {
+        FileFacts now;
+        rememberedFile = InspectPath(image, now) ? now.identity : FileIdentity{};
     }
 
     void expectOneErrorNaming(const std::vector<ShownMessage>& messages, const std::string& path) {
@@ -97,7 +98,7 @@ class PressSequenceTest : public WindowTest {
                 expectedField(slot);
         }
         imagePath = path;
-        rememberOpenedFile();
+        rememberFile();
     }
 
     void pickInAList(std::mt19937& random) {
@@ -108,17 +109,32 @@ class PressSequenceTest : public WindowTest {
         shown[chosen->objectName()] = index;
     }
 
-    void save() {
-        const auto messages = press("cmdSave");
+    // A save of a file that was replaced since the editor last loaded or saved it asks first;
+    // the walk answers either way.
+    void save(std::mt19937& random) {
+        const bool overwrite = random() % 2 == 0;
+        const auto messages =
+            MessagesShownDuring([this] { button("cmdSave")->click(); },
+                                overwrite ? QStringLiteral("Save anyway") : QString());
         if (imagePath.empty()) {
             EXPECT_TRUE(messages.empty());
             return;
         }
-        if (imagePath != image || state != ImageState::Usable || replacedSinceOpen()) {
+        if (imagePath != image || state != ImageState::Usable) {
             expectOneErrorNaming(messages, imagePath);
             return;
         }
-        EXPECT_TRUE(messages.empty());
+        if (replacedSinceRemembered()) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
+            EXPECT_EQ(messages[0].defaultButton, "Cancel");
+            if (!overwrite) {
+                return;
+            }
+        } else {
+            EXPECT_TRUE(messages.empty());
+        }
+        rememberFile();
         for (const RosterSlot& slot : kRosterSlots) {
             setExpectedField(
                 slot, static_cast<std::int16_t>(shown[QString::fromLatin1(
@@ -174,7 +190,7 @@ class PressSequenceTest : public WindowTest {
             break;
         case 7:
         case 8:
-            save();
+            save(random);
             break;
         default:
             damageImage(random);
@@ -184,7 +200,6 @@ class PressSequenceTest : public WindowTest {
 
     void expectModel() {
         EXPECT_EQ(selections(), shown);
-        EXPECT_EQ(window.imagePath(), imagePath);
         if (state == ImageState::Usable) {
             EXPECT_EQ(fs::file_size(image), kImageLength);
             EXPECT_EQ(Region(image), expectedRegion);
@@ -224,7 +239,7 @@ class PressSequenceTest : public WindowTest {
     std::string folder = dir.file("a folder.nds");
     std::vector<std::uint8_t> expectedRegion;
     ImageState state = ImageState::Usable;
-    ino_t openedFile = 0;
+    FileIdentity rememberedFile; // the file the editor last loaded or saved
     std::map<QString, int> shown;
     std::string imagePath;
 };

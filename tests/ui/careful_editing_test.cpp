@@ -1,0 +1,135 @@
+// What keeps the window from doing to a file what its user did not mean: a save over a file that
+// changed behind its back asks first, every message shows names as they are and fits a small
+// screen, and a wheel turned on the way past a list leaves it alone.
+
+#include "window_fixture.h"
+
+#include "roster/roster.h"
+
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace kelvarin::testing {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Visible(const ShownMessage& shown) {
+    return (shown.text + QLatin1Char('\n') + shown.informativeText).toStdString();
+}
+
+class CarefulEditingTest : public WindowTest {
+  protected:
+    std::vector<ShownMessage> open(const std::string& path) {
+        dialogs.willChoose(QString::fromStdString(path));
+        return press("cmdOpen");
+    }
+
+    std::vector<ShownMessage> saveAnswering(const QString& answer) {
+        QPushButton* save = button("cmdSave");
+        return MessagesShownDuring([save] { save->click(); }, answer);
+    }
+
+    std::string image = dir.file("game.nds");
+};
+
+TEST_F(CarefulEditingTest, SaveOverAFileChangedBehindTheWindowAsksFirst) {
+    MakeRosterImage(image);
+    ASSERT_TRUE(open(image).empty());
+    const std::int16_t loadedG2P1 = static_cast<std::int16_t>(list("g2p1")->currentIndex());
+    list("G1P1")->setCurrentIndex(42);
+    StoreField(image, 0x1C2FF74, 406); // another program puts another species into gym 2
+    const auto changed = ReadBytesAt(image, kRosterStart, kRosterEnd - kRosterStart);
+
+    const auto cancelled = saveAnswering(QStringLiteral("Cancel"));
+    ASSERT_EQ(cancelled.size(), 1u);
+    const ShownMessage& question = cancelled.front();
+    EXPECT_EQ(question.icon, QMessageBox::Warning);
+    EXPECT_THAT(question.buttons, AllOf(Contains("Save anyway"), Contains("Cancel")));
+    EXPECT_EQ(question.defaultButton, "Cancel");
+    EXPECT_TRUE(question.plainText);
+    EXPECT_THAT((question.text + question.informativeText + question.detailedText).toStdString(),
+                HasSubstr("Gym 2, member 1, species"));
+    EXPECT_EQ(ReadBytesAt(image, kRosterStart, kRosterEnd - kRosterStart), changed)
+        << "Cancel must write nothing";
+
+    ASSERT_EQ(saveAnswering(QStringLiteral("Save anyway")).size(), 1u);
+    EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), (Bytes{42, 0}));
+    EXPECT_EQ(ReadBytesAt(image, 0x1C2FF74, 2),
+              (Bytes{static_cast<std::uint8_t>(loadedG2P1 & 0xFF),
+                     static_cast<std::uint8_t>(loadedG2P1 >> 8)}));
+    // What was just written is what the file is now: the next save has nothing to ask.
+    list("G1P1")->setCurrentIndex(43);
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), (Bytes{43, 0}));
+}
+
+TEST_F(CarefulEditingTest, ANewModificationTimeAloneIsNoReasonToAsk) {
+    MakeRosterImage(image);
+    ASSERT_TRUE(open(image).empty());
+    std::filesystem::last_write_time(image, std::filesystem::last_write_time(image) +
+                                                std::chrono::hours(1));
+    list("G1P1")->setCurrentIndex(42);
+    EXPECT_TRUE(press("cmdSave").empty());
+    EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), (Bytes{42, 0}));
+}
+
+TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
+    const std::string odd = dir.file("<b>bold <!-- &amp; <i>.nds");
+    MakeSparseFile(odd, 1024); // too short to be the game image
+    const auto shown = open(odd);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown.front().plainText);
+    EXPECT_THAT(Visible(shown.front()), AllOf(HasSubstr(odd), HasSubstr("Nothing was changed.")));
+}
+
+TEST_F(CarefulEditingTest, ARefusalOfEveryFieldFitsASmallScreenWithItsButtonInView) {
+    MakeRosterImage(image);
+    for (const RosterSlot& slot : kRosterSlots) {
+        StoreField(image, slot.offset, 0x7000);
+    }
+    const auto shown = open(image);
+    ASSERT_EQ(shown.size(), 1u);
+    const ShownMessage& box = shown.front();
+    EXPECT_LE(box.size.width(), 1024);
+    EXPECT_LE(box.size.height(), 768);
+    EXPECT_TRUE(box.buttonsInside);
+    EXPECT_THAT(box.buttons, Contains("OK"));
+    EXPECT_THAT(Visible(box), HasSubstr("Nothing was changed."));
+    EXPECT_GE(box.detailedText.count(QLatin1Char('\n')), kRosterSlotCount - 1)
+        << "every field belongs in the details";
+}
+
+void TurnWheel(QWidget* over) {
+    const QPointF at = QRectF(over->rect()).center();
+    QWheelEvent wheel(at, over->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(over, &wheel);
+}
+
+TEST_F(CarefulEditingTest, TheWheelChangesOnlyTheListThatHasTheKeyboardFocus) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QComboBox* focused = list("G1P2");
+    focused->setCurrentIndex(5);
+    focused->setFocus();
+    ASSERT_TRUE(focused->hasFocus());
+
+    for (const char* passedOver : {"G1P1", "g11", "G6P1"}) {
+        TurnWheel(list(passedOver));
+        EXPECT_EQ(list(passedOver)->currentIndex(), -1) << passedOver;
+    }
+    TurnWheel(focused);
+    EXPECT_NE(focused->currentIndex(), 5);
+}
+
+} // namespace
+} // namespace kelvarin::testing
