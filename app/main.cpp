@@ -1,5 +1,4 @@
 #include "startup_probe.h"
-#include "ui/compact_combo_style.h"
 #include "ui/file_dialog_backend.h"
 #include "ui/main_window.h"
 
@@ -9,7 +8,6 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvarin"));
     QApplication::setDesktopFileName(QStringLiteral("kelvarin"));
-    kelvarin::UseCompactComboStyle();
 
     kelvarin::QtFileDialogBackend dialogs;
     kelvarin::MainWindow window(dialogs);
