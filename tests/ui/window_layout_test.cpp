@@ -4,6 +4,7 @@
 #include "window_fixture.h"
 
 #include "roster/roster.h"
+#include "ui/artwork.h"
 #include "ui/font_fit.h"
 #include "widget_text_boxes.h"
 
@@ -100,6 +101,8 @@ TEST_F(WindowLayoutTest, FramesLabelsAndPicturesCarryTheirNamesAndCaptions) {
         ASSERT_NE(picture, nullptr) << gym;
         EXPECT_EQ(picture->pixmap().size(), QSize(21, 21)) << gym;
     }
+    EXPECT_TRUE(GymPicture(0).isNull());
+    EXPECT_TRUE(GymPicture(9).isNull());
 }
 
 // Places in pixels, 15 twips to the pixel: a wrong conversion or a frame-relative place taken
