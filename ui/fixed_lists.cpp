@@ -1,6 +1,7 @@
 #include "ui/fixed_lists.h"
 
 #include "roster/roster.h"
+#include "ui/window_layout.h"
 
 #include <QStringListModel>
 
@@ -10,7 +11,7 @@ QStringList SpeciesListEntries() {
     QStringList entries;
     entries.reserve(kSpeciesEntryCount);
     for (std::string_view name : kSpeciesEntries) {
-        entries.append(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        entries.append(ToQString(name));
     }
     return entries;
 }
