@@ -5,42 +5,22 @@
 
 #include "roster/roster.h"
 
+#include <gmock/gmock.h>
+
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace kelvarin::testing {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes WholeFile(const std::string& path) {
-    Bytes bytes(std::filesystem::file_size(path));
-    std::ifstream file(path, std::ios::binary);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-    return bytes;
-}
-
-void Put(Bytes& image, std::int32_t offset, std::uint16_t value) {
-    image.at(static_cast<std::size_t>(offset)) = static_cast<std::uint8_t>(value & 0xFF);
-    image.at(static_cast<std::size_t>(offset) + 1) = static_cast<std::uint8_t>(value >> 8);
-}
-
-// Equal images, or where they first differ: printing 64 MiB helps nobody.
-::testing::AssertionResult SameImage(const Bytes& expected, const Bytes& actual) {
-    if (expected.size() != actual.size()) {
-        return ::testing::AssertionFailure()
-               << "length " << actual.size() << ", expected " << expected.size();
-    }
-    const auto [want, got] = std::mismatch(expected.begin(), expected.end(), actual.begin());
-    if (want == expected.end()) {
-        return ::testing::AssertionSuccess();
-    }
-    std::ostringstream where;
-    where << "first difference at offset 0x" << std::hex << (want - expected.begin()) << ": 0x"
-          << int(*got) << ", expected 0x" << int(*want);
-    return ::testing::AssertionFailure() << where.str();
+// A copy of the image as it is now, to compare the image with after a press.
+std::string CopyOf(const std::string& image, const TempDir& dir) {
+    const std::string copy = dir.file("expected.nds");
+    std::filesystem::copy_file(image, copy, std::filesystem::copy_options::overwrite_existing);
+    return copy;
 }
 
 class OpenSaveTest : public WindowTest {
@@ -142,8 +122,7 @@ TEST_F(OpenSaveTest, RefusedFileShowsWhyAndLeavesEverythingAsItWas) {
         ASSERT_EQ(shown.size(), 1u) << refused;
         EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
         EXPECT_EQ(shown.front().title, "Kelvarin");
-        EXPECT_TRUE(shown.front().text.contains(QString::fromStdString(refused)))
-            << shown.front().text.toStdString();
+        EXPECT_THAT(shown.front().text.toStdString(), HasSubstr(refused));
         EXPECT_EQ(selections(), before) << refused;
         EXPECT_TRUE(window.isEnabled());
     }
@@ -157,37 +136,37 @@ TEST_F(OpenSaveTest, SaveWritesExactlyTheChangedFields) {
     MakeRosterImage(image);
     WriteBytesAt(image, 0x1C2F85A, {0xA5}); // a byte between two fields must survive
     ASSERT_TRUE(open(image).empty());
-    Bytes expected = WholeFile(image);
+    const std::string expected = CopyOf(image, dir);
 
     list("G8P4")->setCurrentIndex(493);
     list("g11")->setCurrentIndex(100);
     list("G3P1")->setCurrentIndex(-1);
-    Put(expected, 0x1C300A4, 493);
-    Put(expected, 0x1C2F856, 100);
-    Put(expected, 0x1C2FFD4, 0xFFFF);
+    StoreField(expected, 0x1C300A4, 493);
+    StoreField(expected, 0x1C2F856, 100);
+    StoreField(expected, 0x1C2FFD4, 0xFFFF);
 
     EXPECT_TRUE(press("cmdSave").empty());
-    EXPECT_TRUE(SameImage(expected, WholeFile(image)));
+    EXPECT_THAT(DifferingOffsets(expected, image), IsEmpty());
 }
 
 TEST_F(OpenSaveTest, OpenThenSaveLeavesTheImageByteIdentical) {
     MakeRosterImage(image);
-    const Bytes original = WholeFile(image);
+    const std::string original = CopyOf(image, dir);
     ASSERT_TRUE(open(image).empty());
     EXPECT_TRUE(press("cmdSave").empty());
-    EXPECT_TRUE(SameImage(original, WholeFile(image)));
+    EXPECT_THAT(DifferingOffsets(original, image), IsEmpty());
 }
 
 TEST_F(OpenSaveTest, GymSixIsNeitherReadNorWritten) {
     MakeRosterImage(image);
-    const Bytes original = WholeFile(image);
+    const std::string original = CopyOf(image, dir);
     ASSERT_TRUE(open(image).empty());
     for (const char* name : {"Combo20", "Combo21", "Combo22", "G6P1", "G6P2", "G6P3"}) {
         EXPECT_EQ(list(name)->currentIndex(), -1) << name;
         list(name)->setCurrentIndex(0);
     }
     EXPECT_TRUE(press("cmdSave").empty());
-    EXPECT_TRUE(SameImage(original, WholeFile(image)));
+    EXPECT_THAT(DifferingOffsets(original, image), IsEmpty());
 }
 
 TEST_F(OpenSaveTest, SaveBeforeAnyOpenShowsNothingAndWritesNothing) {

@@ -93,9 +93,7 @@ class PressSequenceTest : public WindowTest {
         }
         EXPECT_TRUE(messages.empty());
         for (const RosterSlot& slot : kRosterSlots) {
-            shown[QString::fromLatin1(slot.control.data(),
-                                      static_cast<qsizetype>(slot.control.size()))] =
-                expectedField(slot);
+            shown[ToQString(slot.control)] = expectedField(slot);
         }
         imagePath = path;
         rememberFile();
@@ -136,9 +134,7 @@ class PressSequenceTest : public WindowTest {
         }
         rememberFile();
         for (const RosterSlot& slot : kRosterSlots) {
-            setExpectedField(
-                slot, static_cast<std::int16_t>(shown[QString::fromLatin1(
-                          slot.control.data(), static_cast<qsizetype>(slot.control.size()))]));
+            setExpectedField(slot, static_cast<std::int16_t>(shown[ToQString(slot.control)]));
         }
     }
 

@@ -1,14 +1,12 @@
-#include "ui/font_fit.h"
-
 #include <QApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 // Widget tests need one application object for the whole run, set up as the program sets up its
-// own. They draw nothing on a screen: without a platform chosen from outside they run on the
-// offscreen one. Whatever Qt or a test would keep in a home folder goes to a temporary one, so
-// that running the suite leaves the user's own home as it was.
+// own (the window installs its style itself). They draw nothing on a screen: without a platform
+// chosen from outside they run on the offscreen one. Whatever Qt or a test would keep in a home
+// folder goes to a temporary one, so that running the suite leaves the user's own home as it was.
 int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -25,6 +23,5 @@ int main(int argc, char* argv[]) {
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    kelvarin::UseCompactComboStyle();
     return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 #include "stand_in_dialogs.h"
 #include "test_image.h"
 #include "ui/main_window.h"
+#include "ui/window_layout.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -20,8 +21,7 @@ namespace kelvarin::testing {
 class WindowTest : public ::testing::Test {
   protected:
     QComboBox* list(std::string_view name) const {
-        auto* found = window.findChild<QComboBox*>(
-            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        auto* found = window.findChild<QComboBox*>(ToQString(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
