@@ -70,7 +70,9 @@ struct SaveResult {
     std::string message; // empty when Saved
     std::string advice;
     std::string details;
-    std::vector<const RosterSlot*> unwritten; // fields that may not hold the shown value on disk
+    // When a save that began writing failed: the fields that may not hold the shown value on
+    // disk. Empty when nothing was written at all (the message says so) or all was.
+    std::vector<const RosterSlot*> unwritten;
 
     [[nodiscard]] bool saved() const { return status == SaveStatus::Saved; }
 };

@@ -10,6 +10,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -149,6 +150,10 @@ struct Unusable {
     std::function<std::string(const std::string& image)> make; // returns the path to use
     const char* problem;
 };
+
+void PrintTo(const Unusable& condition, std::ostream* out) {
+    *out << condition.name;
+}
 
 class UnusableFile : public FaultMatrix, public ::testing::WithParamInterface<Unusable> {};
 

@@ -88,6 +88,10 @@ struct Change {
     const char* details; // the field lines, exactly
 };
 
+void PrintTo(const Change& change, std::ostream* out) {
+    *out << change.name;
+}
+
 class ChangedOnDisk : public SaveSafety, public ::testing::WithParamInterface<Change> {};
 
 TEST_P(ChangedOnDisk, AsksWritingNothingUntilSaveAnyway) {
@@ -204,6 +208,10 @@ struct HeldLock {
     testing::LockHeldElsewhere::Kind kind;
     bool loads; // a shared lock lets a load read alongside
 };
+
+void PrintTo(const HeldLock& lock, std::ostream* out) {
+    *out << lock.name;
+}
 
 class LockedElsewhere : public SaveSafety, public ::testing::WithParamInterface<HeldLock> {};
 
