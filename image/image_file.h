@@ -7,6 +7,10 @@
 
 namespace kelvarin {
 
+// What a file layer says when another program holds the file: locked against us, or (on Windows)
+// open without sharing. The roster turns it into advice to wait rather than to check permissions.
+inline constexpr const char* kFileInUse = "another program is using the file";
+
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form
 // (bytes on POSIX, wide characters with the long-path prefix on Windows).
 

@@ -165,7 +165,7 @@ bool ImageFile::lock(Lock kind, std::string* error) const {
         return true;
     }
     if (errno == EWOULDBLOCK) {
-        SetError(error, "another program is using the file");
+        SetError(error, kFileInUse);
         return false;
     }
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {

@@ -14,6 +14,9 @@ using FieldValues = std::array<std::uint16_t, kRosterSlotCount>;
 constexpr const char* kSaveAnywayAdvice =
     "Save anyway writes all 46 fields as shown here over what the file holds now. Cancel writes "
     "nothing; open the file again to see what it holds now.";
+constexpr const char* kWaitForOtherProgram =
+    "Wait until the other program has finished with the file (or close it there), then try "
+    "again.";
 constexpr const char* kPartlySavedAdvice =
     "Check the file before you use it: solve the problem and save again, or open it again to "
     "see what it holds now.";
@@ -108,6 +111,9 @@ OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
 
     OpenedImage image;
     image.file = ImageFile::Open(path, access, &error);
+    if (!image.file.isOpen() && error == kFileInUse) {
+        return Unusable(error, kWaitForOtherProgram);
+    }
     if (!image.file.isOpen()) {
         const bool reading = access == ImageFile::Access::Read;
         return Unusable(std::string("it cannot be opened for ") +
@@ -116,8 +122,8 @@ OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
                             " the file, then try again.");
     }
     if (!image.file.lock(lock, &error)) {
-        return Unusable(error, "Wait until the other program has finished with the file (or "
-                               "close it there), then try again.");
+        return Unusable(error, error == kFileInUse ? kWaitForOtherProgram
+                                                   : "Check the file and try again.");
     }
     // Check again on what was actually opened, in case the path changed in between, and only
     // now, under the lock, take the facts a save compares and re-checks.
@@ -213,10 +219,12 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         return std::nullopt;
     }
 
-    std::string message = sameFile ? Quoted(path) + " was changed by another program since it "
-                                                    "was loaded."
-                                   : "It is a different file now: " + Quoted(path) +
-                                         " was replaced, re-linked or rebuilt since it was loaded.";
+    std::string message =
+        sameFile
+            ? Quoted(path) + " was changed by another program since Kelvarin last loaded or "
+                             "saved it."
+            : "It is a different file now: " + Quoted(path) +
+                  " was replaced, re-linked or rebuilt since Kelvarin last loaded or saved it.";
     if (!sameSize) {
         message += " It has " + std::to_string(image.facts.size) + " bytes instead of " +
                    std::to_string(record.size) + ".";

@@ -138,15 +138,16 @@ INSTANTIATE_TEST_SUITE_P(
                 });
             },
             "It is a different file now: ", "Gym 2, member 1, species: loaded Cherubi, now Budew"},
-        Change{"ChangedInPlace",
-               [](SaveSafety& t) {
-                   StoreField(t.image, kGym2Member1Species, kBudew);
-                   StoreField(t.image, kGym8Member4Level, 0xFFFF);
-               },
-               "was changed by another program since it was loaded. 2 fields hold other values "
-               "now.",
-               "Gym 2, member 1, species: loaded Cherubi, now Budew\n"
-               "Gym 8, member 4, level: loaded 55, now no entry (0xFFFF)"},
+        Change{
+            "ChangedInPlace",
+            [](SaveSafety& t) {
+                StoreField(t.image, kGym2Member1Species, kBudew);
+                StoreField(t.image, kGym8Member4Level, 0xFFFF);
+            },
+            "was changed by another program since Kelvarin last loaded or saved it. 2 fields hold "
+            "other values now.",
+            "Gym 2, member 1, species: loaded Cherubi, now Budew\n"
+            "Gym 8, member 4, level: loaded 55, now no entry (0xFFFF)"},
         Change{"ReplacedByOneThatLoadWouldRefuse",
                [](SaveSafety& t) {
                    t.ReplaceWith([](const std::string& other) {
