@@ -325,10 +325,19 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
 
     SaveResult result{SaveStatus::Saved, {}, {}, {}, {}};
     FieldValues shown{};
+    bool sizeHeldSoFar = true;
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         const RosterSlot& slot = kRosterSlots[i];
         const std::int16_t selection = lists.selectedIndex(slot.control);
         shown[i] = static_cast<std::uint16_t>(selection);
+        // A program that ignores the lock may cut the file meanwhile; a write past its new end
+        // would grow it again. Once the size moves, nothing more is written.
+        FileFacts now;
+        sizeHeldSoFar = sizeHeldSoFar && image.file.facts(now) && now.size == image.facts.size;
+        if (!sizeHeldSoFar) {
+            result.unwritten.push_back(&slot);
+            continue;
+        }
         std::string fieldText = FieldTextFromSelection(selection);
         std::int32_t start = slot.offset;
         std::string error;

@@ -377,6 +377,33 @@ TEST_P(SizeChangedDuringSave, IsAFailureNeverASave) {
     EXPECT_EQ(fs::file_size(image), static_cast<std::uintmax_t>(size)) << "the save grew the file";
 }
 
+// The window's lists are asked for each field just before it is written: lists that cut the
+// file at the tenth field stand for another program doing so in the middle of the writes.
+class CuttingLists final : public FakeLists {
+  public:
+    CuttingLists(const FakeLists& shown, std::string path, std::int64_t size)
+        : FakeLists(shown), path_(std::move(path)), size_(size) {}
+    [[nodiscard]] std::int16_t selectedIndex(std::string_view control) const override {
+        if (control == kRosterSlots[10].control) {
+            fs::resize_file(path_, static_cast<std::uintmax_t>(size_));
+        }
+        return FakeLists::selectedIndex(control);
+    }
+
+  private:
+    std::string path_;
+    std::int64_t size_;
+};
+
+TEST_F(SaveSafety, AFileCutDuringTheWritesIsNotGrownAgain) {
+    const std::int64_t cut = kRosterStart - 0x100;
+    const CuttingLists cutting(editor.lists, image, cut);
+    const SaveResult result = SaveRoster(editor.ImagePath, cutting, editor.record);
+    EXPECT_EQ(result.status, SaveStatus::Failed);
+    EXPECT_THAT(result.message, HasSubstr("size changed"));
+    EXPECT_EQ(fs::file_size(image), static_cast<std::uintmax_t>(cut)) << "the save grew the file";
+}
+
 INSTANTIATE_TEST_SUITE_P(SaveSafety, SizeChangedDuringSave,
                          ::testing::Values(static_cast<std::int64_t>(testing::kImageSize + 4096),
                                            kRosterEnd + 0x1000),
