@@ -104,12 +104,17 @@ TEST_F(LoadPass, RefusesMissingFileWithoutCreatingIt) {
 
 TEST_F(LoadPass, RefusesWhatIsNotARegularFile) {
     ExpectRefused(dir.path().string(), "folder");
+#ifdef _WIN32
+    GTEST_SKIP() << "no /dev/null or named pipes in a Windows folder; Win32File.* refuses "
+                    "the Windows device names";
+#else
     ExpectRefused("/dev/null", "character device");
 
     const std::string pipe = dir.file("pipe.nds");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     // Nobody writes to this pipe: a load that opened it for reading would hang here.
     ExpectRefused(pipe, "named pipe");
+#endif
 }
 
 TEST_F(LoadPass, RefusesFileThatEndsBeforeTheLastField) {
@@ -128,7 +133,11 @@ TEST_F(LoadPass, RefusesFileThatEndsBeforeTheLastField) {
 
 TEST_F(LoadPass, FollowsSymbolicLinks) {
     const std::string link = dir.file("link.nds");
-    std::filesystem::create_symlink(image, link);
+    std::error_code failed;
+    std::filesystem::create_symlink(image, link, failed);
+    if (failed) {
+        GTEST_SKIP() << "cannot make a symbolic link here: " << failed.message();
+    }
     ASSERT_TRUE(LoadRoster(link, ImagePath, lists).loaded());
     EXPECT_EQ(ImagePath, link);
     EXPECT_EQ(lists.selectedIndex("G1P1"), 300);

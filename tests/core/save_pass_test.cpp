@@ -103,9 +103,13 @@ TEST_F(SavePass, RefusesFolderAndDevices) {
     fs::create_directory(image);
     EXPECT_EQ(SaveRoster(ImagePath, lists).status, SaveStatus::Failed);
 
+#ifdef _WIN32
+    GTEST_SKIP() << "no /dev/full on Windows; Win32File.* refuses the Windows device names";
+#else
     const SaveResult device = SaveRoster("/dev/full", lists);
     EXPECT_EQ(device.status, SaveStatus::Failed);
     EXPECT_NE(device.message.find("character device"), std::string::npos);
+#endif
 }
 
 } // namespace
