@@ -148,8 +148,7 @@ void MainWindow::cmdOpen_Click() {
         const std::int32_t flags = kOpenDialogFlags;
         const QString chosen =
             dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags);
-        const LoadResult result =
-            LoadRoster(QFile::encodeName(chosen).toStdString(), ImagePath, lists_);
+        const LoadResult result = LoadRoster(chosen.toUtf8().toStdString(), ImagePath, lists_);
         if (result.status == LoadStatus::Refused) {
             showError(QString::fromStdString(result.message));
         }
