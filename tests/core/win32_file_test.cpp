@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <vector>
@@ -48,8 +49,8 @@ std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
     return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
 }
 
-// A handle as another program would hold it. Windows checks sharing per open handle, so this
-// process's second handle meets exactly the refusal another program's would.
+// A handle of this process, as another program would hold it: Windows checks sharing per open
+// handle, so it meets the same answers.
 class Holder {
   public:
     Holder(const std::string& path, DWORD access, DWORD sharing)
@@ -66,6 +67,91 @@ class Holder {
 
   private:
     HANDLE handle_;
+};
+
+constexpr const wchar_t* kHoldRequest = L"KELVARIN_TEST_HOLD";
+
+std::wstring EventName(const wchar_t* what, unsigned long id) {
+    return std::wstring(L"Local\\kelvarin-test-") + what + L"-" + std::to_wstring(id);
+}
+
+// This test program started as the other program (see OtherProcess): holds the file as asked
+// until it is told to let go, and never reaches the tests.
+[[maybe_unused]] const bool kStartedToHold = [] {
+    std::wstring request(32768, L'\0');
+    const DWORD length =
+        ::GetEnvironmentVariableW(kHoldRequest, request.data(), static_cast<DWORD>(request.size()));
+    if (length == 0 || length >= request.size()) {
+        return false;
+    }
+    request.resize(length);
+    unsigned long access = 0;
+    unsigned long sharing = 0;
+    unsigned long id = 0;
+    int consumed = 0;
+    if (std::swscanf(request.c_str(), L"%lu %lu %lu %n", &access, &sharing, &id, &consumed) != 3) {
+        ::ExitProcess(3);
+    }
+    const HANDLE file = ::CreateFileW(request.c_str() + consumed, access, sharing, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ::ExitProcess(2);
+    }
+    const HANDLE held = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(L"held", id).c_str());
+    const HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, EventName(L"release", id).c_str());
+    if (!held || !release) {
+        ::ExitProcess(4);
+    }
+    ::SetEvent(held);
+    ::WaitForSingleObject(release, 120'000);
+    ::ExitProcess(0);
+}();
+
+// Another program that holds the file, while this object lives, with the given access and
+// sharing: this same test program, started again with the request in its environment.
+class OtherProcess {
+  public:
+    OtherProcess(const std::string& path, DWORD access, DWORD sharing) {
+        static unsigned long count = 0;
+        const unsigned long id = ::GetCurrentProcessId() * 1000 + count++;
+        held_ = ::CreateEventW(nullptr, TRUE, FALSE, EventName(L"held", id).c_str());
+        release_ = ::CreateEventW(nullptr, TRUE, FALSE, EventName(L"release", id).c_str());
+        std::wstring program(MAX_PATH, L'\0');
+        program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+        const std::wstring request = std::to_wstring(access) + L" " + std::to_wstring(sharing) +
+                                     L" " + std::to_wstring(id) + L" " + FromUtf8(path).wstring();
+        ::SetEnvironmentVariableW(kHoldRequest, request.c_str());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = L"\"" + program + L"\"";
+        started_ = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                    nullptr, nullptr, &startup, &process_);
+        ::SetEnvironmentVariableW(kHoldRequest, nullptr);
+        if (started_) {
+            const HANDLE either[] = {held_, process_.hProcess};
+            held = ::WaitForMultipleObjects(2, either, FALSE, 60'000) == WAIT_OBJECT_0;
+        }
+    }
+    ~OtherProcess() {
+        ::SetEvent(release_);
+        if (started_) {
+            ::WaitForSingleObject(process_.hProcess, 60'000);
+            ::CloseHandle(process_.hProcess);
+            ::CloseHandle(process_.hThread);
+        }
+        ::CloseHandle(held_);
+        ::CloseHandle(release_);
+    }
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+
+    bool held = false;
+
+  private:
+    HANDLE held_ = nullptr;
+    HANDLE release_ = nullptr;
+    BOOL started_ = FALSE;
+    PROCESS_INFORMATION process_{};
 };
 
 class Win32File : public ::testing::Test {
@@ -180,8 +266,8 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
         SCOPED_TRACE(other.what);
         lists.selectAll(7);
         ImagePath.clear();
-        Holder holder(image, other.access, other.sharing);
-        ASSERT_TRUE(holder.held());
+        const OtherProcess holder(image, other.access, other.sharing);
+        ASSERT_TRUE(holder.held);
         if (!other.loads) {
             ExpectLoadRefused(image, kInUse);
             continue;
