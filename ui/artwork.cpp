@@ -1,50 +1,37 @@
 #include "ui/artwork.h"
 
-#include <QByteArray>
-#include <QByteArrayList>
-#include <QImage>
-#include <QResource>
-#include <QString>
-
-#include <vector>
+#include <array>
 
 namespace kelvarin {
 
 namespace {
 
-// The artwork is kept as XPM, which is C source: the image is the sequence of its string
-// literals. Handing those to Qt's XPM reader directly, instead of a file name, spares the
-// start-up a search through every image format plugin for one that reads the file.
-QImage ImageFromXpmResource(const QString& path) {
-    const QByteArray source = QResource(path).uncompressedData();
-    QByteArrayList lines;
-    qsizetype open = source.indexOf('"');
-    while (open >= 0) {
-        const qsizetype close = source.indexOf('"', open + 1);
-        if (close < 0) {
-            break;
-        }
-        lines.append(source.mid(open + 1, close - open - 1));
-        open = source.indexOf('"', close + 1);
-    }
-    std::vector<const char*> xpm;
-    xpm.reserve(static_cast<std::size_t>(lines.size()));
-    for (const QByteArray& line : lines) {
-        xpm.push_back(line.constData());
-    }
-    return xpm.empty() ? QImage() : QImage(xpm.data());
-}
+// XPM is C source: each picture is an array of string literals that Qt's built-in reader takes
+// as it stands, with no file to find and no image format plugin to look for at start-up.
+#include "data/artwork/gym1.xpm"
+#include "data/artwork/gym2.xpm"
+#include "data/artwork/gym3.xpm"
+#include "data/artwork/gym4.xpm"
+#include "data/artwork/gym5.xpm"
+#include "data/artwork/gym6.xpm"
+#include "data/artwork/gym7.xpm"
+#include "data/artwork/gym8.xpm"
+#include "data/artwork/kelvarin.xpm"
+
+constexpr std::array<const char* const*, 8> kGymPictures{gym1, gym2, gym3, gym4,
+                                                         gym5, gym6, gym7, gym8};
 
 } // namespace
 
 QIcon ApplicationIcon() {
-    return QIcon(
-        QPixmap::fromImage(ImageFromXpmResource(QStringLiteral(":/kelvarin/kelvarin.xpm"))));
+    return QIcon(QPixmap(kelvarin_icon));
 }
 
 QPixmap GymPicture(int gym) {
-    return QPixmap::fromImage(
-        ImageFromXpmResource(QStringLiteral(":/kelvarin/gym%1.xpm").arg(gym)));
+    if (gym < 1 || gym > static_cast<int>(kGymPictures.size())) {
+        return {};
+    }
+    return QPixmap(kGymPictures[static_cast<std::size_t>(gym - 1)]);
 }
 
 } // namespace kelvarin

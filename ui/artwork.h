@@ -5,7 +5,7 @@
 
 namespace kelvarin {
 
-// The program's own artwork, built into the program as resources.
+// The program's own artwork, built into the program from data/artwork/.
 QIcon ApplicationIcon();     // 32 x 32, a round yellow creature
 QPixmap GymPicture(int gym); // 21 x 21, the head of the gym's leader; gym 1 to 8
 

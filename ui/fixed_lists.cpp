@@ -2,6 +2,7 @@
 
 #include "roster/roster.h"
 #include "ui/pokemon_names.h"
+#include "ui/window_layout.h"
 
 #include <QStringListModel>
 
@@ -11,7 +12,7 @@ QStringList SpeciesListEntries() {
     QStringList entries;
     entries.reserve(kSpeciesEntryCount);
     for (std::string_view name : kSpeciesEntries) {
-        entries.append(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        entries.append(ToQString(name));
     }
     return entries;
 }

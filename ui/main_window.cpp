@@ -4,9 +4,8 @@
 #include "ui/artwork.h"
 #include "ui/common_dialog.h"
 #include "ui/fixed_lists.h"
-#include "ui/twips.h"
+#include "ui/font_fit.h"
 #include "ui/window_layout.h"
-#include "ui/window_text_boxes.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -23,10 +22,6 @@ namespace kelvarin {
 
 namespace {
 
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QRect Shifted(QRect twips, int rows) {
     twips.translate(0, rows * kMemberRowStepTwips);
     return twips;
@@ -38,7 +33,7 @@ QString ListDescription(int gym, int member, const char* kind) {
 
 QLabel* AddLabel(QWidget* parent, std::string_view name, const QString& text, const QRect& twips) {
     auto* label = new QLabel(text, parent);
-    label->setObjectName(Text(name));
+    label->setObjectName(ToQString(name));
     label->setGeometry(PixelRect(twips));
     return label;
 }
@@ -52,9 +47,11 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     resize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     // Chosen before any control exists, so that every control is made in it: changing the font
-    // of 52 built lists would make each build its drop-down list at once.
+    // of 52 built lists would make each build its drop-down list at once. The texts are measured
+    // in the style the lists are drawn in.
+    const QStyle& drawnIn = UseCompactComboStyle();
     setFont(FontThatFits(
-        WindowTextBoxes(*style(), models_->speciesEntries(), models_->levelEntries()), font()));
+        WindowTextBoxes(drawnIn, models_->speciesEntries(), models_->levelEntries()), font()));
 
     // Created in keyboard order: Open, Save, then each gym's rows from top to bottom.
     QPushButton* open = addButton("cmdOpen", QStringLiteral("Open"), kOpenButtonTwips);
@@ -83,22 +80,18 @@ QPushButton* MainWindow::addButton(const char* name, const QString& caption, con
 }
 
 void MainWindow::addGymFrame(const GymFrameLayout& gym) {
-    auto* frame = new QGroupBox(Text(gym.caption), this);
-    frame->setObjectName(Text(gym.frame));
+    auto* frame = new QGroupBox(ToQString(gym.caption), this);
+    frame->setObjectName(ToQString(gym.frame));
     const int height =
         gym.members == kMaxMembers ? kFourMemberFrameHeightTwips : kThreeMemberFrameHeightTwips;
     frame->setGeometry(PixelRect({gym.leftTwips, gym.topTwips, kGymFrameWidthTwips, height}));
 
-    QRect leaderTwips = kLeaderLabelTwips;
-    if (gym.gym == 1) {
-        leaderTwips.setWidth(kGym1LeaderLabelWidthTwips);
-    }
-    AddLabel(frame, gym.leaderLabel, Text(gym.leaderText), leaderTwips);
-    AddLabel(frame, gym.levelHeading, Text(kLevelHeadingText), kLevelHeadingTwips);
-    AddLabel(frame, gym.speciesHeading, Text(kSpeciesHeadingText), kSpeciesHeadingTwips);
+    AddLabel(frame, gym.leaderLabel, ToQString(gym.leaderText), LeaderLabelTwips(gym));
+    AddLabel(frame, gym.levelHeading, ToQString(kLevelHeadingText), kLevelHeadingTwips);
+    AddLabel(frame, gym.speciesHeading, ToQString(kSpeciesHeadingText), kSpeciesHeadingTwips);
 
     auto* picture = new QLabel(frame);
-    picture->setObjectName(Text(gym.picture));
+    picture->setObjectName(ToQString(gym.picture));
     picture->setGeometry(PixelRect(kPictureTwips));
     picture->setFrameStyle(QFrame::Box | QFrame::Plain);
     picture->setAlignment(Qt::AlignCenter);
@@ -126,7 +119,7 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
 QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QRect& twips,
                                QAbstractItemModel* entries, const QString& accessibleName) {
     auto* list = new QComboBox(frame);
-    list->setObjectName(Text(name));
+    list->setObjectName(ToQString(name));
     list->setModel(entries);
     list->setCurrentIndex(-1);
     list->setGeometry(PixelRect(twips));
@@ -138,7 +131,7 @@ void MainWindow::addCredits() {
     auto* strip = new QGroupBox(this);
     strip->setObjectName(QStringLiteral("Frame4"));
     strip->setGeometry(PixelRect(kCreditsFrameTwips));
-    AddLabel(strip, "Label25", Text(kCreditsText), kCreditsLabelTwips);
+    AddLabel(strip, "Label25", ToQString(kCreditsText), kCreditsLabelTwips);
 }
 
 void MainWindow::cmdOpen_Click() {

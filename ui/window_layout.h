@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 #include <array>
 #include <string_view>
@@ -8,6 +9,25 @@
 // Where every control of the editor window sits, in twips as the window was designed, and what
 // it is called. Child positions are relative to their frame.
 namespace kelvarin {
+
+// The window's geometry is designed in twips (1/1440 inch) at 15 twips per logical pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int TwipsToPixels(int twips) {
+    return twips / kTwipsPerPixel;
+}
+
+// A rectangle given as left, top, width and height in twips, in logical pixels.
+constexpr QRect PixelRect(const QRect& twips) {
+    return {TwipsToPixels(twips.left()), TwipsToPixels(twips.top()), TwipsToPixels(twips.width()),
+            TwipsToPixels(twips.height())};
+}
+
+// The names and texts of the window's tables (this layout, the slot table, the species names),
+// as the widgets take them.
+inline QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 inline constexpr int kClientWidthTwips = 6855;
 inline constexpr int kClientHeightTwips = 11535;
@@ -19,8 +39,6 @@ inline constexpr int kGymFrameWidthTwips = 3135;
 inline constexpr int kThreeMemberFrameHeightTwips = 2175;
 inline constexpr int kFourMemberFrameHeightTwips = 2535;
 
-inline constexpr QRect kLeaderLabelTwips{240, 360, 2055, 255};
-inline constexpr int kGym1LeaderLabelWidthTwips = 1215;
 inline constexpr QRect kLevelHeadingTwips{240, 720, 255, 255};
 inline constexpr QRect kSpeciesHeadingTwips{1440, 720, 855, 255};
 inline constexpr QRect kPictureTwips{2640, 240, 375, 375};
@@ -44,6 +62,7 @@ struct MemberRow {
     std::string_view levelList;
     std::string_view speciesList;
 };
+using MemberRows = std::array<MemberRow, kMaxMembers>;
 
 struct GymFrameLayout {
     int gym;
@@ -52,6 +71,7 @@ struct GymFrameLayout {
     int leftTwips;
     int topTwips;
     std::string_view leaderLabel;
+    int leaderWidthTwips;
     std::string_view leaderText;
     std::string_view levelHeading;
     std::string_view speciesHeading;
@@ -60,13 +80,18 @@ struct GymFrameLayout {
     bool boundToRoster; // gym 6's lists are shown but tied to no field of the image
     // Names of the lists of a gym bound to no field; a bound gym's lists are named by the
     // roster's slot table.
-    std::array<MemberRow, kMaxMembers> unboundRows;
+    MemberRows unboundRows;
 };
-
-// The names of the level and species lists of member row `row` (from 0) of `gym`.
-MemberRow ListNames(const GymFrameLayout& gym, int row);
 
 // In gym order, which is also the keyboard order of the frames.
 extern const std::array<GymFrameLayout, 8> kGymFrames;
+
+// The leader label of `gym`; its width differs from gym to gym.
+constexpr QRect LeaderLabelTwips(const GymFrameLayout& gym) {
+    return {240, 360, gym.leaderWidthTwips, 255};
+}
+
+// The names of the level and species lists of member row `row` (from 0) of `gym`.
+MemberRow ListNames(const GymFrameLayout& gym, int row);
 
 } // namespace kelvarin

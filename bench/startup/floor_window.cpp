@@ -2,7 +2,7 @@
 // one label and one drop-down list, so that the platform, fonts and style are loaded just as
 // the editor needs them, and nothing else.
 
-#include "startup_probe.h"
+#include "bench/startup/startup_probe.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     auto* list = new QComboBox(&window);
     list->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")});
     list->setGeometry(16, 120, 145, 21);
-    kelvarin::WatchFirstPaintIfAsked(window);
+    kelvarin::ReportFirstPaintAndQuit(window);
     window.show();
     return QApplication::exec();
 }

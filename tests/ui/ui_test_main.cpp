@@ -1,4 +1,4 @@
-#include "ui/compact_combo_style.h"
+#include "ui/font_fit.h"
 
 #include <QApplication>
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -54,6 +55,20 @@ std::vector<TextBox> TextBoxesOf(const QWidget& root) {
         }
     }
     return boxes;
+}
+
+std::vector<CutOffText> CutOffTexts(const std::vector<TextBox>& boxes, const QFont& font) {
+    const QFontMetrics metrics(font);
+    std::vector<CutOffText> cut;
+    for (const TextBox& box : boxes) {
+        for (const QString& text : box.texts) {
+            const QSize needed(metrics.horizontalAdvance(text), metrics.height());
+            if (needed.width() > box.room.width() || needed.height() > box.room.height()) {
+                cut.push_back({box.owner, text, needed, box.room});
+            }
+        }
+    }
+    return cut;
 }
 
 } // namespace kelvarin::testing

@@ -4,7 +4,8 @@
 #include "window_fixture.h"
 
 #include "roster/roster.h"
-#include "ui/text_fit.h"
+#include "ui/artwork.h"
+#include "ui/font_fit.h"
 #include "widget_text_boxes.h"
 
 #include <QAbstractItemModel>
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include <span>
+
 namespace kelvarin::testing {
 namespace {
 
@@ -24,6 +27,17 @@ struct Expected {
     const char* name;
     const char* text;
 };
+
+// Every widget named in `expected` exists under `window` as a `Widget` and shows its text.
+template <typename Widget>
+void ExpectTexts(const QWidget& window, std::span<const Expected> expected,
+                 QString (Widget::*text)() const) {
+    for (const Expected& each : expected) {
+        const auto* found = window.findChild<Widget*>(QLatin1String(each.name));
+        ASSERT_NE(found, nullptr) << each.name;
+        EXPECT_EQ((found->*text)(), each.text) << each.name;
+    }
+}
 
 TEST_F(WindowLayoutTest, WindowHasItsCaptionIconAndClientSize) {
     EXPECT_EQ(window.windowTitle(), "Kelvarin");
@@ -48,11 +62,7 @@ TEST_F(WindowLayoutTest, FramesLabelsAndPicturesCarryTheirNamesAndCaptions) {
         {"Frame9", "Gym 8 Sunyshore"},
         {"Frame4", ""},
     };
-    for (const Expected& frame : frames) {
-        const auto* found = window.findChild<QGroupBox*>(QLatin1String(frame.name));
-        ASSERT_NE(found, nullptr) << frame.name;
-        EXPECT_EQ(found->title(), frame.text) << frame.name;
-    }
+    ExpectTexts<QGroupBox>(window, frames, &QGroupBox::title);
 
     const Expected labels[] = {
         {"Leader1", "Gym leader roak"},
@@ -80,11 +90,7 @@ TEST_F(WindowLayoutTest, FramesLabelsAndPicturesCarryTheirNamesAndCaptions) {
         {"Label17", "Pokemon"},
         {"Label18", "Pokemon"},
     };
-    for (const Expected& label : labels) {
-        const auto* found = window.findChild<QLabel*>(QLatin1String(label.name));
-        ASSERT_NE(found, nullptr) << label.name;
-        EXPECT_EQ(found->text(), label.text) << label.name;
-    }
+    ExpectTexts<QLabel>(window, labels, &QLabel::text);
     const auto* credits = window.findChild<QLabel*>(QStringLiteral("Label25"));
     ASSERT_NE(credits, nullptr);
     EXPECT_FALSE(credits->text().isEmpty());
@@ -95,6 +101,8 @@ TEST_F(WindowLayoutTest, FramesLabelsAndPicturesCarryTheirNamesAndCaptions) {
         ASSERT_NE(picture, nullptr) << gym;
         EXPECT_EQ(picture->pixmap().size(), QSize(21, 21)) << gym;
     }
+    EXPECT_TRUE(GymPicture(0).isNull());
+    EXPECT_TRUE(GymPicture(9).isNull());
 }
 
 // Places in pixels, 15 twips to the pixel: a wrong conversion or a frame-relative place taken

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QFont>
+#include <QProxyStyle>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Why the window's font is what it is.
+//
+// Every control of the window has a fixed size, designed in twips for a font that the platform
+// may not have. The window therefore takes the platform's default font at the largest size,
+// normal or semi-condensed, in which every text it can ever show fits its control uncut: each
+// caption, each label and every entry of every list. That choice depends on three things only:
+//   - the window's layout (ui/window_layout.h), which gives each control its size;
+//   - the texts: the captions in the layout and the entries of the fixed lists;
+//   - the style the controls are drawn in, which decides how much of a control is left for its
+//     text. The window draws its lists in CompactComboStyle; it installs that style with
+//     UseCompactComboStyle() and measures with the style that call returns, before it makes
+//     any control.
+// It does not depend on the order in which main() sets things up.
+namespace kelvarin {
+
+// The platform style with a narrower drop-down button on combo boxes. The editor's level lists
+// are only 41 pixels wide; with the usual 19-pixel button "100" cannot be shown at a readable
+// size, so the button gives part of its width to the text. Everything else is drawn as the
+// platform style draws it.
+class CompactComboStyle final : public QProxyStyle {
+    Q_OBJECT
+
+  public:
+    static constexpr int kMaxArrowWidth = 14;
+
+    CompactComboStyle();
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl subControl, const QWidget* widget) const override;
+};
+
+// Makes the application draw with CompactComboStyle around its current style, unless it does
+// already, and returns that style. Installing it once more is harmless.
+const QStyle& UseCompactComboStyle();
+
+// A fixed box and every text it may have to show, such as all entries of a drop-down list.
+struct TextBox {
+    QString owner; // object name of the control
+    QSize room;    // where the text is drawn, in logical pixels
+    QStringList texts;
+};
+
+// The room a style leaves for text in a control of the given size.
+QSize LabelRoom(QSize label);
+QSize ButtonRoom(const QStyle& style, QSize button);
+QSize ListRoom(const QStyle& style, QSize list);
+// A frame's title runs between the frame's side margins, above every control in the frame.
+QSize FrameTitleRoom(int frameWidth, int firstControlTop);
+
+// Every text of the editor window with the room `style` leaves it, worked out from the window's
+// layout alone, so that its font can be chosen before any control exists.
+std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
+                                     const QStringList& levelEntries);
+
+// A font in which every text fits its box: `base` if it fits, else the first that fits of its
+// smaller sizes in half points, trying the semi-condensed form of each size after the normal
+// one. Sizes that by proportion cannot fit are not tried. When none fits, the smallest tried.
+QFont FontThatFits(const std::vector<TextBox>& boxes, const QFont& base);
+
+} // namespace kelvarin
