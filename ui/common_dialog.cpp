@@ -72,15 +72,51 @@ QString clsCommonDialog::show(FileDialogRequest::Purpose purpose, QWidget* hwnd,
     return choice->path;
 }
 
+namespace {
+
+// Qt's file dialog keeps its last folder and history in the settings group "FileDialog" of the
+// organisation "QtProject", which every Qt program shares.
+class QtDialogSettingsKept {
+  public:
+    QtDialogSettingsKept() {
+        QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
+        existed_ = settings.childGroups().contains(kGroup);
+        settings.beginGroup(kGroup);
+        for (const QString& key : settings.allKeys()) {
+            before_.insert(key, settings.value(key));
+        }
+    }
+    ~QtDialogSettingsKept() {
+        QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
+        settings.remove(kGroup);
+        if (existed_) {
+            settings.beginGroup(kGroup);
+            for (auto value = before_.cbegin(); value != before_.cend(); ++value) {
+                settings.setValue(value.key(), value.value());
+            }
+            settings.endGroup();
+        }
+    }
+    QtDialogSettingsKept(const QtDialogSettingsKept&) = delete;
+    QtDialogSettingsKept& operator=(const QtDialogSettingsKept&) = delete;
+
+  private:
+    static inline const QString kGroup = QStringLiteral("FileDialog");
+    bool existed_ = false;
+    QVariantMap before_;
+};
+
+} // namespace
+
 QtFileDialogBackend::QtFileDialogBackend() = default;
 QtFileDialogBackend::~QtFileDialogBackend() = default;
 
 std::optional<FileDialogChoice> QtFileDialogBackend::choose(const FileDialogRequest& request) {
     if (!forgottenSettings_) {
-        // Every user-scope Qt setting this process writes lands here and vanishes with it. The
-        // program has no settings of its own, so nothing else is redirected.
-        // Without a temporary folder the settings stay where Qt keeps them: an empty path
-        // would send them to the root folder instead.
+        // Settings kept in files go to a temporary folder that vanishes with the process. The
+        // program has no settings of its own, so nothing else is redirected. Without a
+        // temporary folder they stay where Qt keeps them: an empty path would send them to the
+        // root folder instead.
         forgottenSettings_ = std::make_unique<QTemporaryDir>();
         if (forgottenSettings_->isValid()) {
             for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
@@ -88,6 +124,9 @@ std::optional<FileDialogChoice> QtFileDialogBackend::choose(const FileDialogRequ
             }
         }
     }
+    // Where the settings cannot be redirected (the registry), they are put back as they were
+    // once the dialog is gone: it writes them when it is destroyed, so this outlives it.
+    const QtDialogSettingsKept kept;
     QFileDialog dialog(request.owner, request.title, request.startPath);
     const bool opening = request.purpose == FileDialogRequest::Purpose::Open;
     dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);

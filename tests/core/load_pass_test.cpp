@@ -103,7 +103,11 @@ TEST_F(LoadPass, EveryBadFieldIsListedNotJustTheFirst) {
 
 TEST_F(LoadPass, FollowsSymbolicLinks) {
     const std::string link = dir.file("link.nds");
-    std::filesystem::create_symlink(image, link);
+    std::error_code failed;
+    std::filesystem::create_symlink(image, link, failed);
+    if (failed) {
+        GTEST_SKIP() << "cannot make a symbolic link here: " << failed.message();
+    }
     ASSERT_TRUE(LoadRoster(link, ImagePath, lists, record).loaded());
     EXPECT_EQ(ImagePath, link);
     EXPECT_EQ(lists.selectedIndex("G1P1"), 300);

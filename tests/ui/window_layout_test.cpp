@@ -133,6 +133,13 @@ TEST_F(WindowLayoutTest, ResizingMovesNothing) {
 }
 
 TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
+#ifdef _WIN32
+    if (QApplication::platformName() == QLatin1String("offscreen")) {
+        GTEST_SKIP() << "Qt's offscreen platform on Windows has no font database and measures "
+                        "every glyph as a box; scripts/check-windows-window looks at the real "
+                        "window instead";
+    }
+#endif
     const std::vector<TextBox> boxes = TextBoxesOf(window);
     EXPECT_EQ(boxes.size(), 2u + 8u + 8u * 3u + 1u + 52u); // buttons, titles, labels, lists
     for (const CutOffText& cut : CutOffTexts(boxes, window.font())) {

@@ -1,0 +1,414 @@
+#include "image_file.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cwctype>
+#include <string_view>
+
+namespace kelvarin {
+namespace {
+
+constexpr const char* kReadOnly =
+    "the file is marked read-only (clear \"Read-only\" in its Properties to save into it)";
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                          length, nullptr, nullptr);
+    return utf8;
+}
+
+// The system's own sentence for an error code, as one line without the closing period, so that
+// it reads as part of a longer message.
+std::string SystemText(DWORD code) {
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+        return kFileInUse;
+    }
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer ? buffer : L"", length);
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        return "system error " + std::to_string(code);
+    }
+    return Utf8(text);
+}
+
+void SetError(std::string* error, DWORD code) {
+    if (error) {
+        *error = SystemText(code);
+    }
+}
+
+void SetError(std::string* error, const char* text) {
+    if (error) {
+        *error = text;
+    }
+}
+
+bool Widen(const std::string& utf8, std::wstring& wide) {
+    wide.clear();
+    if (utf8.empty()) {
+        return true;
+    }
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                             static_cast<int>(utf8.size()), nullptr, 0);
+    if (length <= 0) {
+        return false;
+    }
+    wide.resize(static_cast<std::size_t>(length));
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                          wide.data(), length);
+    return true;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const wchar_t a = IsSeparator(text[i]) ? L'\\' : std::towupper(text[i]);
+        const wchar_t b = IsSeparator(prefix[i]) ? L'\\' : std::towupper(prefix[i]);
+        if (a != b) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+// Whether the last part of a path is one of the names that Windows keeps for devices in every
+// folder. Windows ignores an extension, trailing dots and spaces, and a colon after such a name,
+// so "nul.nds", "com1 .txt", "AUX..." and "con:" all reach the device rather than a file.
+bool IsReservedDeviceName(std::wstring_view path) {
+    const auto slash = path.find_last_of(L"\\/");
+    std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    if (name.size() >= 2 && name[1] == L':' && slash == std::wstring_view::npos) {
+        name.remove_prefix(2); // "C:nul" is the device as well
+    }
+    name = name.substr(0, name.find_first_of(L".:"));
+    while (!name.empty() && name.back() == L' ') {
+        name.remove_suffix(1);
+    }
+    static constexpr std::array<std::wstring_view, 6> kPlain{L"CON", L"PRN",    L"AUX",
+                                                             L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const std::wstring_view reserved : kPlain) {
+        if (EqualsNoCase(name, reserved)) {
+            return true;
+        }
+    }
+    // COM0 to COM9 and LPT0 to LPT9, and the superscript digits 1 to 3 that Windows also accepts.
+    if (name.size() == 4 && (StartsWithNoCase(name, L"COM") || StartsWithNoCase(name, L"LPT"))) {
+        const wchar_t digit = name[3];
+        return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+               digit == L'\u00B3';
+    }
+    return false;
+}
+
+// Paths into the device namespace rather than to a file on a drive or a share: "\\.\COM1",
+// "\\.\PhysicalDrive0", "\\?\GLOBALROOT\Device\...", "\??\...".
+bool IsDevicePath(std::wstring_view path) {
+    return StartsWithNoCase(path, L"\\\\.\\") || StartsWithNoCase(path, L"\\\\?\\GLOBALROOT") ||
+           StartsWithNoCase(path, L"\\??\\");
+}
+
+// The path as the wide-character API needs it: absolute and with the long-path prefix, so that
+// paths longer than MAX_PATH (260) reach the file. `notPlain` is set, and nothing else done, for
+// a device.
+bool SystemPath(const std::string& path, std::wstring& result, std::string& notPlain,
+                std::string* error) {
+    notPlain.clear();
+    std::wstring wide;
+    if (!Widen(path, wide)) {
+        SetError(error, "the file name is not valid UTF-8 text");
+        return false;
+    }
+    if (wide.empty()) {
+        SetError(error, ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (IsDevicePath(wide) || IsReservedDeviceName(wide)) {
+        notPlain = "a device";
+        return true;
+    }
+    if (StartsWithNoCase(wide, L"\\\\?\\")) {
+        result = wide; // already the long form; the system takes it as it is
+        return true;
+    }
+    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        SetError(error, ::GetLastError());
+        return false;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        SetError(error, length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW);
+        return false;
+    }
+    full.resize(length);
+    if (IsDevicePath(full)) {
+        notPlain = "a device";
+        return true;
+    }
+    if (StartsWithNoCase(full, L"\\\\")) {
+        result = L"\\\\?\\UNC\\" + full.substr(2);
+    } else {
+        result = L"\\\\?\\" + full;
+    }
+    return true;
+}
+
+std::int64_t Join(DWORD high, DWORD low) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+// One answer for the look at the path and for the check on the open handle.
+bool FactsOfHandle(HANDLE handle, FileFacts& facts, std::string* error) {
+    facts = {};
+    switch (::GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+        break;
+    case FILE_TYPE_CHAR:
+        facts.notPlainFile = "a device";
+        return true;
+    case FILE_TYPE_PIPE:
+        facts.notPlainFile = "a named pipe";
+        return true;
+    default:
+        if (const DWORD code = ::GetLastError(); code != NO_ERROR) {
+            SetError(error, code);
+            return false;
+        }
+        facts.notPlainFile = "not a disk file";
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        SetError(error, ::GetLastError());
+        return false;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        facts.notPlainFile = "a folder";
+    }
+    facts.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    facts.identity = {info.dwVolumeSerialNumber,
+                      static_cast<std::uint64_t>(Join(info.nFileIndexHigh, info.nFileIndexLow))};
+    facts.modified = Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    facts.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return true;
+}
+
+OVERLAPPED At(std::int64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    return at;
+}
+
+DWORD ChunkOf(std::size_t remaining) {
+    return static_cast<DWORD>(std::min<std::size_t>(remaining, 1u << 30));
+}
+
+} // namespace
+
+bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) {
+    facts = {};
+    std::wstring systemPath;
+    std::string notPlain;
+    if (!SystemPath(path, systemPath, notPlain, error)) {
+        return false;
+    }
+    if (!notPlain.empty()) {
+        facts.notPlainFile = notPlain;
+        return true;
+    }
+    // A handle that asks for no access to the contents only looks: it follows links, opens
+    // folders, and neither blocks nor clashes with the sharing of a program that holds the file.
+    const HANDLE handle =
+        ::CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        facts.missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        SetError(error, code);
+        return false;
+    }
+    const bool known = FactsOfHandle(handle, facts, error);
+    ::CloseHandle(handle);
+    return known;
+}
+
+ImageFile::ImageFile(ImageFile&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kClosed;
+}
+
+ImageFile& ImageFile::operator=(ImageFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = kClosed;
+    }
+    return *this;
+}
+
+ImageFile::~ImageFile() {
+    close();
+}
+
+ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
+    std::wstring systemPath;
+    std::string notPlain;
+    if (!SystemPath(path, systemPath, notPlain, error)) {
+        return {};
+    }
+    if (!notPlain.empty()) {
+        SetError(error, "the name is that of a device, not of a file");
+        return {};
+    }
+    const bool write = access == Access::ReadWrite;
+    // Asked first rather than left to the open, whose answer depends on how the file system
+    // keeps the attribute (Wine keeps it as permission bits, which an administrator passes).
+    if (const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
+        write && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetError(error, kReadOnly);
+        return {};
+    }
+    // Others may always read along. While loading they may also write and rename, as on POSIX;
+    // while saving nobody else writes, so two programs' changes cannot interleave.
+    const DWORD sharing =
+        write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE handle =
+        ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), sharing,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetError(error, ::GetLastError());
+        return {};
+    }
+    return ImageFile(reinterpret_cast<Handle>(handle));
+}
+
+bool ImageFile::facts(FileFacts& facts, std::string* error) const {
+    return FactsOfHandle(AsHandle(handle_), facts, error);
+}
+
+bool ImageFile::lock(Lock kind, std::string* error) const {
+    // Windows locks are enforced: while a save holds its lock, other programs' reads of the
+    // locked range fail too, which is why the lock spans only the length of one pass.
+    const DWORD flags =
+        LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    OVERLAPPED whole = At(0);
+    if (::LockFileEx(AsHandle(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole)) {
+        return true;
+    }
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
+        return true;
+    }
+    SetError(error, code);
+    return false;
+}
+
+std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+                              std::string* error, bool* endOfFile) const {
+    if (endOfFile) {
+        *endOfFile = false;
+    }
+    std::size_t count = 0;
+    while (count < buffer.size()) {
+        OVERLAPPED at = At(offset + static_cast<std::int64_t>(count));
+        DWORD got = 0;
+        const bool ok = ::ReadFile(AsHandle(handle_), buffer.data() + count,
+                                   ChunkOf(buffer.size() - count), &got, &at);
+        const DWORD code = ok ? NO_ERROR : ::GetLastError();
+        if (!ok && code != ERROR_HANDLE_EOF) {
+            SetError(error, code);
+            return count;
+        }
+        if (got == 0) {
+            if (endOfFile) {
+                *endOfFile = true;
+            }
+            SetError(error, "the position lies past the end of the file");
+            return count;
+        }
+        count += got;
+    }
+    return count;
+}
+
+bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
+                        std::string* error) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED at = At(offset + static_cast<std::int64_t>(done));
+        DWORD put = 0;
+        if (!::WriteFile(AsHandle(handle_), bytes.data() + done, ChunkOf(bytes.size() - done), &put,
+                         &at)) {
+            SetError(error, ::GetLastError());
+            return false;
+        }
+        if (put == 0) {
+            SetError(error, "the system accepted no bytes");
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+bool ImageFile::flushToDisk(std::string* error) const {
+    if (!::FlushFileBuffers(AsHandle(handle_))) {
+        SetError(error, ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool ImageFile::close(std::string* error) {
+    if (handle_ == kClosed) {
+        return true;
+    }
+    const HANDLE handle = AsHandle(handle_);
+    handle_ = kClosed;
+    if (!::CloseHandle(handle)) {
+        SetError(error, ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace kelvarin

@@ -1,0 +1,492 @@
+// The Windows file layer, mostly through the passes that Open and Save run: every condition a
+// person can meet on Windows, each held to the same promises as on POSIX (a message naming the
+// file and the problem, nothing shown changed by a refused load, no byte changed by a refused
+// save).
+#include "image/image_file.h"
+#include "roster/roster.h"
+#include "test_image.h"
+
+#include <algorithm>
+#include <array>
+#include <cwchar>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <vector>
+#include <windows.h>
+
+namespace kelvarin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeLists;
+using testing::TempDir;
+
+constexpr const char* kInUse = "another program is using the file";
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+fs::path FromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::wstring LongForm(const fs::path& path) {
+    return L"\\\\?\\" + fs::absolute(path).make_preferred().wstring();
+}
+
+bool ExistsLong(const fs::path& path) {
+    return ::GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
+    const auto bytes = testing::ReadBytesAt(path, offset, 2);
+    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
+}
+
+// A handle of this process, as another program would hold it: Windows checks sharing per open
+// handle, so it meets the same answers.
+class Holder {
+  public:
+    Holder(const std::string& path, DWORD access, DWORD sharing)
+        : handle_(::CreateFileW(FromUtf8(path).c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~Holder() {
+        if (held()) {
+            ::CloseHandle(handle_);
+        }
+    }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    [[nodiscard]] bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE handle_;
+};
+
+constexpr const wchar_t* kHoldRequest = L"KELVARIN_TEST_HOLD";
+
+std::wstring EventName(const wchar_t* what, unsigned long id) {
+    return std::wstring(L"Local\\kelvarin-test-") + what + L"-" + std::to_wstring(id);
+}
+
+// This test program started as the other program (see OtherProcess): holds the file as asked
+// until it is told to let go, and never reaches the tests.
+[[maybe_unused]] const bool kStartedToHold = [] {
+    std::wstring request(32768, L'\0');
+    const DWORD length =
+        ::GetEnvironmentVariableW(kHoldRequest, request.data(), static_cast<DWORD>(request.size()));
+    if (length == 0 || length >= request.size()) {
+        return false;
+    }
+    request.resize(length);
+    unsigned long access = 0;
+    unsigned long sharing = 0;
+    unsigned long id = 0;
+    int consumed = 0;
+    if (std::swscanf(request.c_str(), L"%lu %lu %lu %n", &access, &sharing, &id, &consumed) != 3) {
+        ::ExitProcess(3);
+    }
+    const HANDLE file = ::CreateFileW(request.c_str() + consumed, access, sharing, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ::ExitProcess(2);
+    }
+    const HANDLE held = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EventName(L"held", id).c_str());
+    const HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, EventName(L"release", id).c_str());
+    if (!held || !release) {
+        ::ExitProcess(4);
+    }
+    ::SetEvent(held);
+    ::WaitForSingleObject(release, 120'000);
+    ::ExitProcess(0);
+}();
+
+// Another program that holds the file, while this object lives, with the given access and
+// sharing: this same test program, started again with the request in its environment.
+class OtherProcess {
+  public:
+    OtherProcess(const std::string& path, DWORD access, DWORD sharing) {
+        static unsigned long count = 0;
+        const unsigned long id = ::GetCurrentProcessId() * 1000 + count++;
+        held_ = ::CreateEventW(nullptr, TRUE, FALSE, EventName(L"held", id).c_str());
+        release_ = ::CreateEventW(nullptr, TRUE, FALSE, EventName(L"release", id).c_str());
+        std::wstring program(MAX_PATH, L'\0');
+        program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+        const std::wstring request = std::to_wstring(access) + L" " + std::to_wstring(sharing) +
+                                     L" " + std::to_wstring(id) + L" " + FromUtf8(path).wstring();
+        ::SetEnvironmentVariableW(kHoldRequest, request.c_str());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = L"\"" + program + L"\"";
+        started_ = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                    nullptr, nullptr, &startup, &process_);
+        ::SetEnvironmentVariableW(kHoldRequest, nullptr);
+        if (started_) {
+            const HANDLE either[] = {held_, process_.hProcess};
+            held = ::WaitForMultipleObjects(2, either, FALSE, 60'000) == WAIT_OBJECT_0;
+        }
+    }
+    ~OtherProcess() {
+        ::SetEvent(release_);
+        if (started_) {
+            ::WaitForSingleObject(process_.hProcess, 60'000);
+            ::CloseHandle(process_.hProcess);
+            ::CloseHandle(process_.hThread);
+        }
+        ::CloseHandle(held_);
+        ::CloseHandle(release_);
+    }
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+
+    bool held = false;
+
+  private:
+    HANDLE held_ = nullptr;
+    HANDLE release_ = nullptr;
+    BOOL started_ = FALSE;
+    PROCESS_INFORMATION process_{};
+};
+
+class Win32File : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::MakeRosterImage(image);
+        fs::copy_file(image, pristine);
+        lists.selectAll(7);
+    }
+
+    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
+        const auto shown = lists.all();
+        const std::string earlierPath = ImagePath;
+        const LoadResult result = LoadRoster(path, ImagePath, lists);
+        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
+        EXPECT_TRUE(Contains(result.message, path)) << result.message;
+        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
+        EXPECT_EQ(lists.all(), shown);
+        EXPECT_EQ(ImagePath, earlierPath);
+    }
+
+    void LoadAndChange(const std::string& path) {
+        ASSERT_TRUE(LoadRoster(path, ImagePath, lists).loaded()) << path;
+        for (const RosterSlot& slot : kRosterSlots) {
+            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
+        }
+    }
+
+    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
+        const SaveResult result = SaveRoster(ImagePath, lists);
+        EXPECT_EQ(result.status, SaveStatus::Failed);
+        EXPECT_TRUE(Contains(result.message, ImagePath)) << result.message;
+        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
+        EXPECT_TRUE(Contains(result.message, "Nothing was written")) << result.message;
+    }
+
+    // Every field on disk holds what the window shows.
+    void ExpectSaved(const std::string& asciiCopy) {
+        for (const RosterSlot& slot : kRosterSlots) {
+            EXPECT_EQ(static_cast<std::int16_t>(StoredValue(asciiCopy, slot.offset)),
+                      lists.selectedIndex(slot.control))
+                << DescribeSlot(slot);
+        }
+    }
+
+    TempDir dir;
+    std::string image = dir.file("image.nds");
+    std::string pristine = dir.file("pristine.nds");
+    FakeLists lists;
+    std::string ImagePath;
+};
+
+TEST_F(Win32File, DeviceNamesInEveryFormAreRefusedWithoutOpeningThem) {
+    const std::string folder = Utf8(dir.path()) + "\\";
+    for (const std::string name :
+         {"NUL", "nul.nds", "CoN", "aux.tar.gz", "PRN  ", "com1", "COM9.nds", "lpt1.", "Lpt9 .nds",
+          "nul...", "CONOUT$", "COM\u00B9.nds", "con:"}) {
+        for (const std::string& path : {name, folder + name}) {
+            FileFacts facts;
+            ASSERT_TRUE(InspectPath(path, facts)) << path;
+            EXPECT_EQ(facts.notPlainFile, "a device") << path;
+            ExpectLoadRefused(path, "a device");
+            ImagePath = path;
+            ExpectSaveFailedWithoutWriting("a device");
+            ImagePath.clear();
+            EXPECT_FALSE(ImageFile::Open(path, ImageFile::Access::Read).isOpen()) << path;
+        }
+    }
+    for (const std::string path :
+         {"\\\\.\\PhysicalDrive0", "\\\\.\\COM1", "//./nul", "\\\\?\\GLOBALROOT\\Device\\Null",
+          "\\\\?\\globalroot\\device\\harddisk0\\partition0", "\\??\\C:\\image.nds"}) {
+        ExpectLoadRefused(path, "a device");
+    }
+}
+
+TEST_F(Win32File, NamesThatOnlyResembleDevicesAreOrdinaryFiles) {
+    for (const std::string name : {"console.nds", "nul-image.nds", "COM10.nds", "lpt.nds",
+                                   "auxiliary.nds", "xnul.nds", "CONIN.nds"}) {
+        const std::string path = dir.file(name);
+        fs::copy_file(image, path);
+        LoadAndChange(path);
+        EXPECT_TRUE(SaveRoster(ImagePath, lists).saved()) << path;
+        ExpectSaved(path);
+    }
+}
+
+TEST_F(Win32File, MissingFilesAndFoldersAreRefused) {
+    const std::string missing = dir.file("gone.nds");
+    ExpectLoadRefused(missing, "does not exist");
+    ExpectLoadRefused(dir.file("no such folder") + "\\image.nds", "does not exist");
+    EXPECT_FALSE(fs::exists(missing));
+    ExpectLoadRefused(Utf8(dir.path()), "a folder");
+}
+
+struct OtherProgram {
+    const char* what;
+    DWORD access;
+    DWORD sharing;
+    bool loads;
+    bool saves;
+};
+
+TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
+    const OtherProgram cases[] = {
+        {"reads, shares nothing", GENERIC_READ, 0, false, false},
+        {"reads, lets others read", GENERIC_READ, FILE_SHARE_READ, true, false},
+        {"reads, lets others write", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true, true},
+        {"writes, shares everything", GENERIC_READ | GENERIC_WRITE,
+         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true, false},
+    };
+    for (const OtherProgram& other : cases) {
+        SCOPED_TRACE(other.what);
+        lists.selectAll(7);
+        ImagePath.clear();
+        const OtherProcess holder(image, other.access, other.sharing);
+        ASSERT_TRUE(holder.held);
+        if (!other.loads) {
+            ExpectLoadRefused(image, kInUse);
+            continue;
+        }
+        LoadAndChange(image);
+        if (other.saves) {
+            EXPECT_TRUE(SaveRoster(ImagePath, lists).saved());
+            ASSERT_TRUE(::CopyFileW(FromUtf8(pristine).c_str(), FromUtf8(image).c_str(), FALSE));
+        } else {
+            ExpectSaveFailedWithoutWriting(kInUse);
+        }
+        EXPECT_EQ(testing::FileDigest(image), testing::FileDigest(pristine));
+    }
+}
+
+TEST_F(Win32File, OtherProgramsCanReadWhileTheFileIsOpen) {
+    for (const auto access : {ImageFile::Access::Read, ImageFile::Access::ReadWrite}) {
+        const ImageFile file = ImageFile::Open(image, access);
+        ASSERT_TRUE(file.isOpen());
+        EXPECT_TRUE(Holder(image, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE).held());
+        EXPECT_EQ(StoredValue(image, kRosterSlots[0].offset), 300);
+        EXPECT_EQ(Holder(image, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE).held(),
+                  access == ImageFile::Access::Read);
+    }
+}
+
+TEST_F(Win32File, ReadOnlyAttributeLoadsButNothingIsWritten) {
+    ASSERT_TRUE(::SetFileAttributesW(FromUtf8(image).c_str(), FILE_ATTRIBUTE_READONLY));
+    FileFacts facts;
+    ASSERT_TRUE(InspectPath(image, facts));
+    EXPECT_TRUE(facts.readOnly);
+    LoadAndChange(image);
+    ExpectSaveFailedWithoutWriting("marked read-only");
+    ::SetFileAttributesW(FromUtf8(image).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(testing::FileDigest(image), testing::FileDigest(pristine));
+}
+
+TEST_F(Win32File, LocksKeepASaveApartFromEveryOtherOpen) {
+    ImageFile first = ImageFile::Open(image, ImageFile::Access::Read);
+    ImageFile second = ImageFile::Open(image, ImageFile::Access::Read);
+    ASSERT_TRUE(first.lock(ImageFile::Lock::Shared));
+    EXPECT_TRUE(second.lock(ImageFile::Lock::Shared));
+
+    ImageFile save = ImageFile::Open(image, ImageFile::Access::ReadWrite);
+    std::string error;
+    EXPECT_FALSE(save.lock(ImageFile::Lock::Exclusive, &error));
+    EXPECT_EQ(error, kInUse);
+    first.close();
+    second.close();
+    ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
+
+    ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
+    EXPECT_FALSE(load.lock(ImageFile::Lock::Shared, &error));
+    EXPECT_EQ(error, kInUse);
+    EXPECT_TRUE(save.close());
+    EXPECT_TRUE(load.lock(ImageFile::Lock::Shared));
+}
+
+bool UnderWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+TEST_F(Win32File, WhileASaveHoldsItsLockOthersCannotReadTheFile) {
+    if (UnderWine()) {
+        GTEST_SKIP() << "Wine keeps byte-range locks between lockers only; Windows also refuses "
+                        "reads of a locked range";
+    }
+    ImageFile save = ImageFile::Open(image, ImageFile::Access::ReadWrite);
+    ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
+    const ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
+    std::array<std::uint8_t, 2> field{};
+    std::string error;
+    EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field, &error), 0u);
+    EXPECT_EQ(error, kInUse);
+    EXPECT_TRUE(save.close());
+    EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field), 2u);
+}
+
+TEST_F(Win32File, ChangesBetweenLoadAndSaveAreRefusedWithoutWriting) {
+    struct Change {
+        const char* problem;
+        void (*make)(const std::string&);
+    };
+    const Change changes[] = {
+        {"too short", [](const std::string& path) { fs::resize_file(path, 0x1C30000); }},
+        {"does not exist", [](const std::string& path) { fs::remove(path); }},
+        {"is a folder",
+         [](const std::string& path) {
+             fs::remove(path);
+             fs::create_directory(path);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.problem);
+        fs::remove_all(image);
+        fs::copy_file(pristine, image);
+        LoadAndChange(image);
+        change.make(image);
+        ExpectSaveFailedWithoutWriting(change.problem);
+    }
+    EXPECT_TRUE(fs::is_empty(image));
+
+    fs::remove(image);
+    fs::copy_file(pristine, image);
+    fs::resize_file(image, kRosterEnd - 1);
+    ExpectLoadRefused(image, "too short");
+    fs::resize_file(image, 0x1C30000);
+    EXPECT_EQ(StoredValue(image, kRosterSlots[0].offset), 300);
+}
+
+// True when the system's ANSI code page has no spelling for the name, so only the wide API can
+// reach the file.
+bool OutsideAnsiCodePage(const std::wstring& name) {
+    BOOL lost = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr,
+                          &lost);
+    return lost != FALSE;
+}
+
+TEST_F(Win32File, NamesOutsideTheAnsiCodePageAndPathsPastTwoHundredSixtyCharacters) {
+    fs::path deep = dir.path();
+    for (int depth = 0; depth < 6; ++depth) {
+        deep /= std::string(60, static_cast<char>('a' + depth));
+    }
+    const fs::path places[] = {
+        dir.path() / FromUtf8("ポケモン Ω") / FromUtf8("Pokémon Platine ✓ 🎮.nds"),
+        deep / "image.nds",
+    };
+    ASSERT_TRUE(OutsideAnsiCodePage(places[0].wstring()));
+    ASSERT_GT(places[1].wstring().size(), 360u);
+    const std::string copy = dir.file("copy.nds");
+    for (const fs::path& place : places) {
+        const std::string path = Utf8(place);
+        SCOPED_TRACE(path);
+        // Made through the long form: the C runtime that the helpers use stops at 260.
+        fs::path folder = place.parent_path();
+        std::vector<fs::path> missing;
+        for (; !ExistsLong(folder); folder = folder.parent_path()) {
+            missing.push_back(folder);
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            ASSERT_TRUE(::CreateDirectoryW(LongForm(*it).c_str(), nullptr));
+        }
+        ASSERT_TRUE(::CopyFileW(LongForm(pristine).c_str(), LongForm(place).c_str(), TRUE));
+
+        LoadAndChange(path);
+        EXPECT_EQ(ImagePath, path);
+        const SaveResult result = SaveRoster(ImagePath, lists);
+        EXPECT_TRUE(result.saved()) << result.message;
+        ASSERT_TRUE(::CopyFileW(LongForm(place).c_str(), LongForm(copy).c_str(), FALSE));
+        ExpectSaved(copy);
+
+        ASSERT_TRUE(::DeleteFileW(LongForm(place).c_str()));
+        ExpectLoadRefused(path, "does not exist");
+        for (const fs::path& made : missing) {
+            ::RemoveDirectoryW(LongForm(made).c_str());
+        }
+    }
+}
+
+TEST_F(Win32File, IdentityFollowsTheFileNotItsName) {
+    FileFacts original;
+    ASSERT_TRUE(InspectPath(image, original));
+    EXPECT_EQ(original.size, static_cast<std::int64_t>(testing::kImageSize));
+    EXPECT_FALSE(original.readOnly);
+    std::string slashes = image;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    const fs::path earlier = fs::current_path();
+    fs::current_path(dir.path());
+    for (const std::string& spelling : {slashes, Utf8(LongForm(image)), std::string("image.nds"),
+                                        std::string(".\\x\\..\\IMAGE.NDS")}) {
+        FileFacts same;
+        EXPECT_TRUE(InspectPath(spelling, same)) << spelling;
+        EXPECT_EQ(same.identity, original.identity) << spelling;
+    }
+    fs::current_path(earlier);
+    FileFacts copy;
+    ASSERT_TRUE(InspectPath(pristine, copy));
+    EXPECT_NE(copy.identity, original.identity);
+
+    // An open file keeps telling about itself after another file takes over its name.
+    const ImageFile opened = ImageFile::Open(image, ImageFile::Access::Read);
+    ASSERT_TRUE(opened.isOpen());
+    fs::rename(image, dir.file("moved.nds"));
+    fs::copy_file(pristine, image);
+    FileFacts now;
+    ASSERT_TRUE(opened.facts(now));
+    EXPECT_EQ(now.identity, original.identity);
+    ASSERT_TRUE(InspectPath(image, now));
+    EXPECT_NE(now.identity, original.identity);
+
+    std::string error;
+    EXPECT_FALSE(InspectPath("bad \xC3 name.nds", now, &error));
+    EXPECT_TRUE(Contains(error, "UTF-8")) << error;
+}
+
+TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
+    constexpr std::int64_t kFar = (std::int64_t{1} << 32) + 3;
+    testing::MakeSparseFile(image, kFar + 2);
+    ImageFile file = ImageFile::Open(image, ImageFile::Access::ReadWrite);
+    ASSERT_TRUE(file.isOpen());
+    const std::array<std::uint8_t, 2> bytes{0xAB, 0xCD};
+    ASSERT_TRUE(file.writeAt(kFar, bytes));
+    ASSERT_TRUE(file.writeAt(1, bytes));
+
+    std::array<std::uint8_t, 4> read{};
+    EXPECT_EQ(file.readAt(kFar - 2, read), 4u);
+    EXPECT_EQ(read, (std::array<std::uint8_t, 4>{0, 0, 0xAB, 0xCD}));
+    EXPECT_EQ(file.readAt(0, read), 4u);
+    EXPECT_EQ(read, (std::array<std::uint8_t, 4>{0, 0xAB, 0xCD, 0}));
+
+    std::string error;
+    bool endOfFile = false;
+    EXPECT_EQ(file.readAt(kFar + 1, read, &error, &endOfFile), 1u);
+    EXPECT_TRUE(endOfFile);
+    EXPECT_EQ(error, "the position lies past the end of the file");
+    EXPECT_TRUE(file.flushToDisk());
+    EXPECT_TRUE(file.close());
+}
+
+} // namespace
+} // namespace kelvarin
