@@ -51,13 +51,15 @@ TEST_F(HexByteAccess, ReadOfNothingIsEmptyText) {
 
 TEST_F(HexByteAccess, ReadOfMissingFileReadsZerosReportsAndCreatesNothing) {
     const std::string missing = dir.file("missing.nds");
+    std::string systemSays; // in the system's own words, which differ between systems
+    ASSERT_FALSE(ImageFile::Open(missing, ImageFile::Access::Read, &systemSays).isOpen());
+    ASSERT_FALSE(systemSays.empty());
     for (std::int32_t length : {0, 2}) {
         std::int32_t start = 0x100;
         std::string error;
         EXPECT_EQ(ReadHEX(missing, start, length, &error), std::string(2 * length, '0'));
         EXPECT_EQ(start, 0x101);
-        EXPECT_THAT(error, AllOf(StartsWith("the file cannot be opened"),
-                                 HasSubstr("No such file or directory")));
+        EXPECT_THAT(error, AllOf(StartsWith("the file cannot be opened"), HasSubstr(systemSays)));
         EXPECT_FALSE(std::filesystem::exists(missing));
     }
 }
@@ -90,7 +92,11 @@ TEST_F(HexByteAccess, ReadOfFolderReportsInsteadOfThrowing) {
     std::int32_t start = 0;
     std::string error;
     EXPECT_EQ(ReadHEX(dir.path().string(), start, 2, &error), "0000");
-    EXPECT_THAT(error, HasSubstr("Is a directory"));
+#ifdef _WIN32
+    EXPECT_THAT(error, StartsWith("the file cannot be opened")); // Windows opens no folder
+#else
+    EXPECT_THAT(error, HasSubstr("Is a directory")); // POSIX opens it, then cannot read it
+#endif
 }
 
 TEST(ReverseHex, ReversesPairsAndConsumesItsArgument) {

@@ -423,7 +423,7 @@ INSTANTIATE_TEST_SUITE_P(SaveSafety, SizeChangedDuringSave,
                          });
 
 #else
-TEST(SaveSafety, OtherProcessesLockingKillingOrResizing) {
+TEST(SaveSafetyAcrossProcesses, LockingKillingOrResizing) {
     GTEST_SKIP() << "needs fork, flock and fanotify; on Windows Win32File.* holds, locks and "
                     "cuts the file from a second process";
 }

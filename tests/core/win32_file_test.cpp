@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 using testing::FakeLists;
 using testing::TempDir;
 
-constexpr const char* kInUse = "another program is using the file";
-
 std::string Utf8(const fs::path& path) {
     const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
@@ -165,7 +163,7 @@ class Win32File : public ::testing::Test {
     void ExpectLoadRefused(const std::string& path, const std::string& problem) {
         const auto shown = lists.all();
         const std::string earlierPath = ImagePath;
-        const LoadResult result = LoadRoster(path, ImagePath, lists);
+        const LoadResult result = LoadRoster(path, ImagePath, lists, record);
         EXPECT_EQ(result.status, LoadStatus::Refused) << path;
         EXPECT_TRUE(Contains(result.message, path)) << result.message;
         EXPECT_TRUE(Contains(result.message, problem)) << result.message;
@@ -174,14 +172,14 @@ class Win32File : public ::testing::Test {
     }
 
     void LoadAndChange(const std::string& path) {
-        ASSERT_TRUE(LoadRoster(path, ImagePath, lists).loaded()) << path;
+        ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded()) << path;
         for (const RosterSlot& slot : kRosterSlots) {
             lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
         }
     }
 
     void ExpectSaveFailedWithoutWriting(const std::string& problem) {
-        const SaveResult result = SaveRoster(ImagePath, lists);
+        const SaveResult result = SaveRoster(ImagePath, lists, record);
         EXPECT_EQ(result.status, SaveStatus::Failed);
         EXPECT_TRUE(Contains(result.message, ImagePath)) << result.message;
         EXPECT_TRUE(Contains(result.message, problem)) << result.message;
@@ -202,6 +200,7 @@ class Win32File : public ::testing::Test {
     std::string pristine = dir.file("pristine.nds");
     FakeLists lists;
     std::string ImagePath;
+    ImageRecord record;
 };
 
 TEST_F(Win32File, DeviceNamesInEveryFormAreRefusedWithoutOpeningThem) {
@@ -233,7 +232,7 @@ TEST_F(Win32File, NamesThatOnlyResembleDevicesAreOrdinaryFiles) {
         const std::string path = dir.file(name);
         fs::copy_file(image, path);
         LoadAndChange(path);
-        EXPECT_TRUE(SaveRoster(ImagePath, lists).saved()) << path;
+        EXPECT_TRUE(SaveRoster(ImagePath, lists, record).saved()) << path;
         ExpectSaved(path);
     }
 }
@@ -269,17 +268,17 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
         const OtherProcess holder(image, other.access, other.sharing);
         ASSERT_TRUE(holder.held);
         if (!other.loads) {
-            ExpectLoadRefused(image, kInUse);
+            ExpectLoadRefused(image, kFileInUse);
             continue;
         }
         LoadAndChange(image);
         if (other.saves) {
-            EXPECT_TRUE(SaveRoster(ImagePath, lists).saved());
+            EXPECT_TRUE(SaveRoster(ImagePath, lists, record).saved());
             ASSERT_TRUE(::CopyFileW(FromUtf8(pristine).c_str(), FromUtf8(image).c_str(), FALSE));
         } else {
-            ExpectSaveFailedWithoutWriting(kInUse);
+            ExpectSaveFailedWithoutWriting(kFileInUse);
         }
-        EXPECT_EQ(testing::FileDigest(image), testing::FileDigest(pristine));
+        EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
     }
 }
 
@@ -302,7 +301,7 @@ TEST_F(Win32File, ReadOnlyAttributeLoadsButNothingIsWritten) {
     LoadAndChange(image);
     ExpectSaveFailedWithoutWriting("marked read-only");
     ::SetFileAttributesW(FromUtf8(image).c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(testing::FileDigest(image), testing::FileDigest(pristine));
+    EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
 }
 
 TEST_F(Win32File, LocksKeepASaveApartFromEveryOtherOpen) {
@@ -314,14 +313,14 @@ TEST_F(Win32File, LocksKeepASaveApartFromEveryOtherOpen) {
     ImageFile save = ImageFile::Open(image, ImageFile::Access::ReadWrite);
     std::string error;
     EXPECT_FALSE(save.lock(ImageFile::Lock::Exclusive, &error));
-    EXPECT_EQ(error, kInUse);
+    EXPECT_EQ(error, kFileInUse);
     first.close();
     second.close();
     ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
 
     ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
     EXPECT_FALSE(load.lock(ImageFile::Lock::Shared, &error));
-    EXPECT_EQ(error, kInUse);
+    EXPECT_EQ(error, kFileInUse);
     EXPECT_TRUE(save.close());
     EXPECT_TRUE(load.lock(ImageFile::Lock::Shared));
 }
@@ -341,7 +340,7 @@ TEST_F(Win32File, WhileASaveHoldsItsLockOthersCannotReadTheFile) {
     std::array<std::uint8_t, 2> field{};
     std::string error;
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field, &error), 0u);
-    EXPECT_EQ(error, kInUse);
+    EXPECT_EQ(error, kFileInUse);
     EXPECT_TRUE(save.close());
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field), 2u);
 }
@@ -369,6 +368,18 @@ TEST_F(Win32File, ChangesBetweenLoadAndSaveAreRefusedWithoutWriting) {
         ExpectSaveFailedWithoutWriting(change.problem);
     }
     EXPECT_TRUE(fs::is_empty(image));
+
+    // Another full-size image put in its place is a different file: asked about, not written.
+    fs::remove_all(image);
+    fs::copy_file(pristine, image);
+    LoadAndChange(image);
+    const std::string rebuilt = dir.file("rebuilt.nds");
+    fs::copy_file(pristine, rebuilt);
+    fs::rename(rebuilt, image);
+    const SaveResult replaced = SaveRoster(ImagePath, lists, record);
+    EXPECT_EQ(replaced.status, SaveStatus::ChangedOnDisk);
+    EXPECT_TRUE(Contains(replaced.message, "different file")) << replaced.message;
+    EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
 
     fs::remove(image);
     fs::copy_file(pristine, image);
@@ -415,7 +426,7 @@ TEST_F(Win32File, NamesOutsideTheAnsiCodePageAndPathsPastTwoHundredSixtyCharacte
 
         LoadAndChange(path);
         EXPECT_EQ(ImagePath, path);
-        const SaveResult result = SaveRoster(ImagePath, lists);
+        const SaveResult result = SaveRoster(ImagePath, lists, record);
         EXPECT_TRUE(result.saved()) << result.message;
         ASSERT_TRUE(::CopyFileW(LongForm(place).c_str(), LongForm(copy).c_str(), FALSE));
         ExpectSaved(copy);

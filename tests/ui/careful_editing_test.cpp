@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 
 namespace kelvarin::testing {
 namespace {
@@ -84,6 +85,9 @@ TEST_F(CarefulEditingTest, ANewModificationTimeAloneIsNoReasonToAsk) {
 
 TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
     const std::string odd = dir.file("<b>bold <!-- &amp; <i>.nds");
+    if (!std::ofstream(odd)) {
+        GTEST_SKIP() << "this system's file names cannot hold '<' or '>'";
+    }
     MakeSparseFile(odd, 1024); // too short to be the game image
     const auto shown = open(odd);
     ASSERT_EQ(shown.size(), 1u);
