@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvarin"));
-    QApplication::setDesktopFileName(QStringLiteral("kelvarin"));
+    QApplication::setDesktopFileName(QStringLiteral("org.kelvarin.Kelvarin"));
 
     kelvarin::QtFileDialogBackend dialogs;
     kelvarin::MainWindow window(dialogs);

@@ -159,6 +159,15 @@ BENCHMARK(BM_EditorStartup)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 
+// Google Benchmark 1.8 replaced the run record's error flag by a skip state.
+template <typename Record> bool RunFailed(const Record& run) {
+    if constexpr (requires { run.error_occurred; }) {
+        return run.error_occurred;
+    } else {
+        return run.skipped != decltype(run.skipped){};
+    }
+}
+
 // Prints as usual and keeps the medians, to compare the editor with the floor at the end.
 class MedianKeeper final : public benchmark::ConsoleReporter {
   public:
@@ -167,7 +176,7 @@ class MedianKeeper final : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.aggregate_name == "median" && !run.error_occurred) {
+            if (run.aggregate_name == "median" && !RunFailed(run)) {
                 const auto peak = run.counters.find("peak_MiB");
                 medians[run.run_name.function_name] = {
                     run.GetAdjustedRealTime(),

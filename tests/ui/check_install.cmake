@@ -1,8 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
 
 # Installs the build into a scratch prefix and checks that a desktop finds the program there:
-# the executable, its desktop entry, and the icon the entry names in the hicolor theme, at every
-# size the source tree holds it in.
+# the executable, its desktop entry, the AppStream metadata a software centre reads, and the icon
+# the entry names in the hicolor theme, at every size the source tree holds it in.
 get_filename_component(SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
 set(ICONS ${SOURCE_DIR}/data/icons/hicolor)
 
@@ -13,13 +13,14 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-foreach(path IN ITEMS bin/kelvarin share/applications/kelvarin.desktop)
+foreach(path IN ITEMS bin/kelvarin share/applications/org.kelvarin.Kelvarin.desktop
+                      share/metainfo/org.kelvarin.Kelvarin.metainfo.xml)
     if(NOT EXISTS ${PREFIX}/${path})
         message(FATAL_ERROR "not installed: ${path}")
     endif()
 endforeach()
 
-file(STRINGS ${PREFIX}/share/applications/kelvarin.desktop entry)
+file(STRINGS ${PREFIX}/share/applications/org.kelvarin.Kelvarin.desktop entry)
 if(NOT "Exec=kelvarin" IN_LIST entry OR NOT "Icon=kelvarin" IN_LIST entry)
     message(FATAL_ERROR "the desktop entry does not start kelvarin with its icon")
 endif()
