@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace kelvarin {
 
@@ -51,9 +52,15 @@ class ImageFile {
     ImageFile() = default;
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
-    ImageFile(ImageFile&& other) noexcept;
-    ImageFile& operator=(ImageFile&& other) noexcept;
-    ~ImageFile();
+    ImageFile(ImageFile&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+    ImageFile& operator=(ImageFile&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = std::exchange(other.handle_, kClosed);
+        }
+        return *this;
+    }
+    ~ImageFile() { close(); }
 
     // On failure the returned file is not open and `error` holds the system's reason. Other
     // programs may still read the file while it is open; where the system enforces sharing

@@ -110,23 +110,6 @@ bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) 
     return true;
 }
 
-ImageFile::ImageFile(ImageFile&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kClosed;
-}
-
-ImageFile& ImageFile::operator=(ImageFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kClosed;
-    }
-    return *this;
-}
-
-ImageFile::~ImageFile() {
-    close();
-}
-
 ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
     // No O_CREAT: opening must never make a file appear. O_NONBLOCK: a named pipe with no
     // writer (or reader) must not hang the window; it has no effect on regular files.

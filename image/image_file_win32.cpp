@@ -271,23 +271,6 @@ bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) 
     return known;
 }
 
-ImageFile::ImageFile(ImageFile&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kClosed;
-}
-
-ImageFile& ImageFile::operator=(ImageFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kClosed;
-    }
-    return *this;
-}
-
-ImageFile::~ImageFile() {
-    close();
-}
-
 ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
     std::wstring systemPath;
     std::string notPlain;

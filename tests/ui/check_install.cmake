@@ -25,7 +25,8 @@ if(NOT "Exec=kelvarin" IN_LIST entry OR NOT "Icon=kelvarin" IN_LIST entry)
     message(FATAL_ERROR "the desktop entry does not start kelvarin with its icon")
 endif()
 
-# The icon theme specification asks every application for a 48x48 icon in hicolor.
+# Desktops look for every application's icon at 48x48 in the hicolor theme, as freedesktop icon
+# themes require.
 file(GLOB icons RELATIVE ${ICONS} ${ICONS}/*/apps/kelvarin.png)
 if(NOT "48x48/apps/kelvarin.png" IN_LIST icons)
     message(FATAL_ERROR "no 48x48 icon in ${ICONS}")
