@@ -44,7 +44,7 @@ bool SameRecord(const ImageRecord& a, const ImageRecord& b) {
            a.modified == b.modified && a.fields == b.fields;
 }
 
-class FaultMatrix : public ::testing::Test {
+class FaultMatrix : public ::testing::Test, protected testing::ImageUnderTest {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
@@ -106,13 +106,6 @@ class FaultMatrix : public ::testing::Test {
         EXPECT_THAT(result.message, AllOf(HasSubstr(ImagePath), HasSubstr(problem),
                                           HasSubstr("Nothing was written.")));
     }
-
-    TempDir dir;
-    std::string image = dir.file("image.nds");
-    std::string pristine = dir.file("pristine.nds");
-    FakeLists lists;
-    std::string ImagePath;
-    ImageRecord record;
 };
 
 // What a path holds, as far as a pass could have changed it.

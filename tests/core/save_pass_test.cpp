@@ -15,7 +15,7 @@ using testing::FakeLists;
 using ::testing::IsEmpty;
 using testing::TempDir;
 
-class SavePass : public ::testing::Test {
+class SavePass : public ::testing::Test, protected testing::ImageUnderTest {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
@@ -26,13 +26,6 @@ class SavePass : public ::testing::Test {
         fs::copy_file(image, pristine, fs::copy_options::overwrite_existing);
         ASSERT_TRUE(LoadRoster(image, ImagePath, lists, record).loaded());
     }
-
-    TempDir dir;
-    std::string image = dir.file("image.nds");
-    std::string pristine = dir.file("pristine.nds");
-    FakeLists lists;
-    std::string ImagePath;
-    ImageRecord record;
 };
 
 TEST_F(SavePass, UnchangedSaveLeavesTheImageByteIdentical) {

@@ -152,7 +152,7 @@ class OtherProcess {
     PROCESS_INFORMATION process_{};
 };
 
-class Win32File : public ::testing::Test {
+class Win32File : public ::testing::Test, protected testing::ImageUnderTest {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
@@ -194,13 +194,6 @@ class Win32File : public ::testing::Test {
                 << DescribeSlot(slot);
         }
     }
-
-    TempDir dir;
-    std::string image = dir.file("image.nds");
-    std::string pristine = dir.file("pristine.nds");
-    FakeLists lists;
-    std::string ImagePath;
-    ImageRecord record;
 };
 
 TEST_F(Win32File, DeviceNamesInEveryFormAreRefusedWithoutOpeningThem) {

@@ -64,4 +64,15 @@ class FakeLists : public InMemoryLists {
     int baseline_ = 0;
 };
 
+// An image in a fresh folder with a copy to compare it with, and what the passes keep for one
+// window: its lists, ImagePath and what it remembers of the file.
+struct ImageUnderTest {
+    TempDir dir;
+    std::string image = dir.file("image.nds");
+    std::string pristine = dir.file("pristine.nds");
+    FakeLists lists;
+    std::string ImagePath;
+    ImageRecord record;
+};
+
 } // namespace kelvarin::testing
