@@ -1,7 +1,7 @@
 // Start-up of the editor against a floor: the time from starting a program to its window's
 // first paint, and the program's peak resident memory, each as the median of several starts.
-// Both programs are the benchmark's own builds, which report their first paint and quit: the
-// editor is app/main.cpp built with KELVARIN_STARTUP_PROBE defined.
+// Both programs are the benchmark's own builds, linked with startup_probe.cpp, which reports
+// the first paint and quits.
 //
 // Runs on the offscreen platform unless a display or QT_QPA_PLATFORM is set.
 

@@ -1,4 +1,7 @@
-#include "bench/startup/startup_probe.h"
+// Linked into the benchmark's own builds of the programs it times, never into the shipped
+// editor: as soon as the first paint of the program's first window has finished, prints
+// "shown <nanoseconds>" (CLOCK_MONOTONIC) on standard output and quits the program. It hooks
+// itself in when the application object is made, so the programs' main() knows nothing of it.
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -8,18 +11,17 @@
 #include <cstdio>
 #include <ctime>
 
-namespace kelvarin {
-
 namespace {
 
 class FirstPaintProbe final : public QObject {
   public:
-    explicit FirstPaintProbe(QWidget& window) : QObject(&window), window_(window) {
-        window.installEventFilter(this);
+    explicit FirstPaintProbe(QCoreApplication& application) : QObject(&application) {
+        application.installEventFilter(this);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Paint && !seen_) {
+        if (!seen_ && event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow()) {
             seen_ = true;
             // Queued, so that it runs once this paint has been drawn and handed on.
             QMetaObject::invokeMethod(this, &FirstPaintProbe::report, Qt::QueuedConnection);
@@ -38,14 +40,13 @@ class FirstPaintProbe final : public QObject {
         QCoreApplication::exit(0);
     }
 
-    QWidget& window_;
     bool seen_ = false;
 };
 
-} // namespace
-
-void ReportFirstPaintAndQuit(QWidget& window) {
-    new FirstPaintProbe(window);
+void InstallFirstPaintProbe() {
+    new FirstPaintProbe(*QCoreApplication::instance());
 }
 
-} // namespace kelvarin
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(InstallFirstPaintProbe)
