@@ -58,6 +58,9 @@ endfunction()
 execute_process(COMMAND date -u -R -d "${KELVARIN_RELEASE_DATE} 00:00:00"
                 OUTPUT_VARIABLE _kelvarin_release_time OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND date -u +%s -d "${KELVARIN_RELEASE_DATE} 00:00:00"
+                OUTPUT_VARIABLE _kelvarin_release_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
 set(_kelvarin_changelog "kelvarin (${PROJECT_VERSION}) unstable; urgency=medium\n\n")
 string(REGEX MATCHALL "<(p|li)>[^<]*</(p|li)>" _kelvarin_items "${_kelvarin_release_notes}")
 foreach(item IN LISTS _kelvarin_items)
@@ -79,6 +82,35 @@ install(FILES ${_kelvarin_generated}/kelvarin.1.gz DESTINATION ${CMAKE_INSTALL_M
 # Debian looks for a package's copyright and changelog under its own name, not the project's.
 install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${_kelvarin_generated}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvarin)
+
+# Lintian's notes that do not hold for this package, each with its reason.
+install(FILES ${PROJECT_SOURCE_DIR}/data/kelvarin.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kelvarin)
+# A stripped program keeps the compiler's .comment section unless it is asked to drop it, as
+# Debian's own packaging does.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kelvarin\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+
+# The package's time stamps (every entry's time in the archives, and the archives' own) are
+# those of the last commit, so that building the same commit again gives the same bytes:
+# CPack clamps later times to SOURCE_DATE_EPOCH. The project configuration file runs in CPack
+# itself, when the package is made, so a new commit needs no new configuration; a release
+# tarball without git history uses the release date, and an epoch set from outside wins.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/package/source-date.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    execute_process(COMMAND git -C \"${PROJECT_SOURCE_DIR}\" log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(NOT epoch MATCHES \"^[0-9]+\$\")
+        set(epoch \"${_kelvarin_release_epoch}\")
+    endif()
+    set(ENV{SOURCE_DATE_EPOCH} \"\${epoch}\")
+endif()
+")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvarin)
