@@ -17,10 +17,12 @@ add_library(kelvarin_hardening INTERFACE)
 # No build path in the binaries, and debug information that names files relative to the
 # source and build folders, wherever these lie. The build folder is mapped after the source
 # folder so that it wins where it lies inside it (the compiler tries the last map first).
+# __DATE__ and __TIME__ would put the build's time in; -Wdate-time says so where they are used.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     target_compile_options(kelvarin_hardening INTERFACE
         -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
-        -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+        -ffile-prefix-map=${PROJECT_BINARY_DIR}=build
+        -Wdate-time)
 endif()
 
 if(NOT KELVARIN_HARDENING OR KELVARIN_SANITIZE OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
@@ -32,7 +34,8 @@ include(CheckCXXCompilerFlag)
 # warning that they are off. Level 3 where the compiler can size objects at run time; glibc
 # falls back to level 2 where it cannot. Any level a toolchain sets on its own gives way.
 set(_kelvarin_optimized $<NOT:$<CONFIG:Debug>>)
-set(_kelvarin_compile -fstack-protector-strong)
+# A format string that is not a literal, with no arguments, is a hole: an error everywhere.
+set(_kelvarin_compile -fstack-protector-strong -Wformat -Werror=format-security)
 set(_kelvarin_link -fstack-protector-strong)
 
 if(WIN32)
