@@ -30,10 +30,11 @@ if(NOT KELVARIN_HARDENING OR KELVARIN_SANITIZE OR NOT CMAKE_CXX_COMPILER_ID MATC
 endif()
 
 include(CheckCXXCompilerFlag)
-# The libc's fortified calls need the optimizer: an unoptimized build would only get glibc's
-# warning that they are off. Level 3 where the compiler can size objects at run time; glibc
-# falls back to level 2 where it cannot. Any level a toolchain sets on its own gives way.
-set(_kelvarin_optimized $<NOT:$<CONFIG:Debug>>)
+# The libc's fortified calls need the optimizer: an unoptimized build (Debug, or no build type
+# at all) would only get glibc's warning that they are off. Level 3 where the compiler can size
+# objects at run time; glibc falls back to level 2 where it cannot. Any level a toolchain sets
+# on its own gives way.
+set(_kelvarin_optimized $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
 # A format string that is not a literal, with no arguments, is a hole: an error everywhere.
 set(_kelvarin_compile -fstack-protector-strong -Wformat -Werror=format-security)
 set(_kelvarin_link -fstack-protector-strong)
