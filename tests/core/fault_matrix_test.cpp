@@ -3,8 +3,8 @@
 // load, no byte changed outside the 92 field bytes, and nothing called saved that is not on
 // disk.
 #include "child_process.h"
+#include "image_checks.h"
 #include "roster/roster.h"
-#include "test_image.h"
 
 #include <filesystem>
 #include <functional>
@@ -30,50 +30,18 @@ using testing::FakeLists;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using testing::SameRecord;
+using testing::StoredValue;
 using testing::TempDir;
 
 constexpr std::int16_t kShownBefore = 7;
 
-std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
-    const auto bytes = testing::ReadBytesAt(path, offset, 2);
-    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
-}
-
-bool SameRecord(const ImageRecord& a, const ImageRecord& b) {
-    return a.holdsImage == b.holdsImage && a.identity == b.identity && a.size == b.size &&
-           a.modified == b.modified && a.fields == b.fields;
-}
-
-class FaultMatrix : public ::testing::Test, protected testing::ImageUnderTest {
+class FaultMatrix : public ::testing::Test, protected testing::CheckedImage {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
         fs::copy_file(image, pristine);
         lists.selectAll(kShownBefore);
-    }
-
-    // Open pressed on `path`, and the file refused: the message names the file and the
-    // problem, and the window shows exactly what it showed before.
-    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
-        const auto shown = lists.all();
-        const std::string earlierPath = ImagePath;
-        const ImageRecord earlierRecord = record;
-        const LoadResult result = LoadRoster(path, ImagePath, lists, record);
-        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
-        EXPECT_THAT(result.message,
-                    AllOf(HasSubstr(path), HasSubstr(problem), HasSubstr("Nothing was changed.")));
-        EXPECT_THAT(result.advice, Not(IsEmpty()));
-        EXPECT_EQ(lists.all(), shown);
-        EXPECT_EQ(ImagePath, earlierPath);
-        EXPECT_TRUE(SameRecord(record, earlierRecord));
-    }
-
-    void LoadAndChange(const std::string& path) {
-        ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded()) << path;
-        // Change every field, so any field that did not reach the disk would show.
-        for (const RosterSlot& slot : kRosterSlots) {
-            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
-        }
     }
 
     // After any save: fields reported written hold the shown value, fields reported unwritten
@@ -98,13 +66,6 @@ class FaultMatrix : public ::testing::Test, protected testing::ImageUnderTest {
         for (std::int64_t offset : testing::DifferingOffsets(pristine, path)) {
             EXPECT_TRUE(fieldBytes.count(offset)) << "byte 0x" << std::hex << offset << " changed";
         }
-    }
-
-    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
-        const SaveResult result = SaveRoster(ImagePath, lists, record);
-        EXPECT_EQ(result.status, SaveStatus::Failed);
-        EXPECT_THAT(result.message, AllOf(HasSubstr(ImagePath), HasSubstr(problem),
-                                          HasSubstr("Nothing was written.")));
     }
 };
 

@@ -35,6 +35,7 @@ using testing::FakeLists;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
+using testing::StoredValue;
 using testing::StoreField;
 using testing::TempDir;
 
@@ -42,11 +43,6 @@ constexpr std::int32_t kGym2Member1Species = 0x1C2FF74;
 constexpr std::int32_t kGym8Member4Level = 0x1C300A2;
 constexpr std::uint16_t kCherubi = 420;
 constexpr std::uint16_t kBudew = 406;
-
-std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
-    const auto bytes = testing::ReadBytesAt(path, offset, 2);
-    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
-}
 
 // One editor window as the passes see it: its lists, its path and what it remembers.
 struct Editor {

@@ -3,8 +3,8 @@
 // file and the problem, nothing shown changed by a refused load, no byte changed by a refused
 // save).
 #include "image/image_file.h"
+#include "image_checks.h"
 #include "roster/roster.h"
-#include "test_image.h"
 
 #include <algorithm>
 #include <array>
@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeLists;
+using testing::StoredValue;
 using testing::TempDir;
 
 std::string Utf8(const fs::path& path) {
@@ -40,11 +41,6 @@ bool ExistsLong(const fs::path& path) {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
-    const auto bytes = testing::ReadBytesAt(path, offset, 2);
-    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
 }
 
 // A handle of this process, as another program would hold it: Windows checks sharing per open
@@ -152,38 +148,12 @@ class OtherProcess {
     PROCESS_INFORMATION process_{};
 };
 
-class Win32File : public ::testing::Test, protected testing::ImageUnderTest {
+class Win32File : public ::testing::Test, protected testing::CheckedImage {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
         fs::copy_file(image, pristine);
         lists.selectAll(7);
-    }
-
-    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
-        const auto shown = lists.all();
-        const std::string earlierPath = ImagePath;
-        const LoadResult result = LoadRoster(path, ImagePath, lists, record);
-        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
-        EXPECT_TRUE(Contains(result.message, path)) << result.message;
-        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
-        EXPECT_EQ(lists.all(), shown);
-        EXPECT_EQ(ImagePath, earlierPath);
-    }
-
-    void LoadAndChange(const std::string& path) {
-        ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded()) << path;
-        for (const RosterSlot& slot : kRosterSlots) {
-            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
-        }
-    }
-
-    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
-        const SaveResult result = SaveRoster(ImagePath, lists, record);
-        EXPECT_EQ(result.status, SaveStatus::Failed);
-        EXPECT_TRUE(Contains(result.message, ImagePath)) << result.message;
-        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
-        EXPECT_TRUE(Contains(result.message, "Nothing was written")) << result.message;
     }
 
     // Every field on disk holds what the window shows.
