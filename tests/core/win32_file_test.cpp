@@ -231,7 +231,7 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
         const OtherProcess holder(image, other.access, other.sharing);
         ASSERT_TRUE(holder.held);
         if (!other.loads) {
-            ExpectLoadRefused(image, kFileInUse);
+            ExpectLoadRefused(image, "another program is using the file");
             continue;
         }
         LoadAndChange(image);
@@ -239,7 +239,7 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
             EXPECT_TRUE(SaveRoster(ImagePath, lists, record).saved());
             ASSERT_TRUE(::CopyFileW(FromUtf8(pristine).c_str(), FromUtf8(image).c_str(), FALSE));
         } else {
-            ExpectSaveFailedWithoutWriting(kFileInUse);
+            ExpectSaveFailedWithoutWriting("another program is using the file");
         }
         EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
     }
@@ -262,7 +262,7 @@ TEST_F(Win32File, ReadOnlyAttributeLoadsButNothingIsWritten) {
     ASSERT_TRUE(InspectPath(image, facts));
     EXPECT_TRUE(facts.readOnly);
     LoadAndChange(image);
-    ExpectSaveFailedWithoutWriting("marked read-only");
+    ExpectSaveFailedWithoutWriting("the file is marked as unchangeable");
     ::SetFileAttributesW(FromUtf8(image).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
 }
@@ -274,16 +274,16 @@ TEST_F(Win32File, LocksKeepASaveApartFromEveryOtherOpen) {
     EXPECT_TRUE(second.lock(ImageFile::Lock::Shared));
 
     ImageFile save = ImageFile::Open(image, ImageFile::Access::ReadWrite);
-    std::string error;
+    FileError error;
     EXPECT_FALSE(save.lock(ImageFile::Lock::Exclusive, &error));
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     first.close();
     second.close();
     ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
 
     ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
     EXPECT_FALSE(load.lock(ImageFile::Lock::Shared, &error));
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     EXPECT_TRUE(save.close());
     EXPECT_TRUE(load.lock(ImageFile::Lock::Shared));
 }
@@ -301,9 +301,9 @@ TEST_F(Win32File, WhileASaveHoldsItsLockOthersCannotReadTheFile) {
     ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
     const ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
     std::array<std::uint8_t, 2> field{};
-    std::string error;
+    FileError error;
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field, &error), 0u);
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     EXPECT_TRUE(save.close());
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field), 2u);
 }
@@ -433,9 +433,9 @@ TEST_F(Win32File, IdentityFollowsTheFileNotItsName) {
     ASSERT_TRUE(InspectPath(image, now));
     EXPECT_NE(now.identity, original.identity);
 
-    std::string error;
+    FileError error;
     EXPECT_FALSE(InspectPath("bad \xC3 name.nds", now, &error));
-    EXPECT_TRUE(Contains(error, "UTF-8")) << error;
+    EXPECT_TRUE(Contains(error.text, "UTF-8")) << error.text;
 }
 
 TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
@@ -453,13 +453,48 @@ TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
     EXPECT_EQ(file.readAt(0, read), 4u);
     EXPECT_EQ(read, (std::array<std::uint8_t, 4>{0, 0xAB, 0xCD, 0}));
 
-    std::string error;
+    FileError error;
     bool endOfFile = false;
     EXPECT_EQ(file.readAt(kFar + 1, read, &error, &endOfFile), 1u);
     EXPECT_TRUE(endOfFile);
-    EXPECT_EQ(error, "the position lies past the end of the file");
+    EXPECT_EQ(error.text, "the position lies past the end of the file");
     EXPECT_TRUE(file.flushToDisk());
+    // Read back past the cache: unaligned, across a sector boundary, past four gigabytes.
+    std::array<std::uint8_t, 2> back{};
+    EXPECT_EQ(file.readBackAt(kFar, back), 2u);
+    EXPECT_EQ(back, bytes);
+    EXPECT_EQ(file.readBackAt(1, back), 2u);
+    EXPECT_EQ(back, bytes);
     EXPECT_TRUE(file.close());
+}
+
+// The Windows codes a person's trouble arrives as, and the kind each must be told as.
+TEST(Win32FileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
+    const std::pair<DWORD, FileErrorKind> codes[] = {
+        {NO_ERROR, FileErrorKind::None},
+        {ERROR_SHARING_VIOLATION, FileErrorKind::InUse},
+        {ERROR_LOCK_VIOLATION, FileErrorKind::InUse},
+        {ERROR_FILE_NOT_FOUND, FileErrorKind::Missing},
+        {ERROR_PATH_NOT_FOUND, FileErrorKind::Missing},
+        {ERROR_NOT_READY, FileErrorKind::Missing},
+        {ERROR_DIRECTORY, FileErrorKind::NotPlainFile},
+        {ERROR_DISK_FULL, FileErrorKind::NoSpace},
+        {ERROR_HANDLE_DISK_FULL, FileErrorKind::NoSpace},
+        {ERROR_DISK_QUOTA_EXCEEDED, FileErrorKind::NoSpace},
+        {ERROR_WRITE_PROTECT, FileErrorKind::ReadOnly},
+        {ERROR_ACCESS_DENIED, FileErrorKind::PermissionDenied},
+        {ERROR_FILE_READ_ONLY, FileErrorKind::NotPermitted},
+        {ERROR_CRC, FileErrorKind::InputOutput},
+        {ERROR_IO_DEVICE, FileErrorKind::InputOutput},
+        {ERROR_NETNAME_DELETED, FileErrorKind::Network},
+        {ERROR_UNEXP_NET_ERR, FileErrorKind::Network},
+        {ERROR_BAD_NETPATH, FileErrorKind::Network},
+        {ERROR_INVALID_FUNCTION, FileErrorKind::Other},
+        {ERROR_INVALID_PARAMETER, FileErrorKind::Other},
+    };
+    for (const auto& [code, kind] : codes) {
+        EXPECT_EQ(FileErrorKindOf(static_cast<long>(code)), kind) << "code " << code;
+    }
 }
 
 } // namespace
