@@ -8,6 +8,11 @@
 #endif
 #include <windows.h>
 
+// Some MinGW headers lack it: a write refused because the user's disk quota is used up.
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cwctype>

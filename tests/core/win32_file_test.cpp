@@ -332,17 +332,31 @@ TEST_F(Win32File, ChangesBetweenLoadAndSaveAreRefusedWithoutWriting) {
     }
     EXPECT_TRUE(fs::is_empty(image));
 
-    // Another full-size image put in its place is a different file: asked about, not written.
-    fs::remove_all(image);
-    fs::copy_file(pristine, image);
-    LoadAndChange(image);
-    const std::string rebuilt = dir.file("rebuilt.nds");
-    fs::copy_file(pristine, rebuilt);
-    fs::rename(rebuilt, image);
-    const SaveResult replaced = SaveRoster(ImagePath, lists, record);
-    EXPECT_EQ(replaced.status, SaveStatus::ChangedOnDisk);
-    EXPECT_TRUE(Contains(replaced.message, "different file")) << replaced.message;
-    EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
+    // Another full-size image with other values put in its place is a different file: asked
+    // about, not written. An identical one is the same image under a new identity: saved.
+    for (const bool identical : {false, true}) {
+        fs::remove_all(image);
+        fs::copy_file(pristine, image);
+        LoadAndChange(image);
+        const std::string rebuilt = dir.file("rebuilt.nds");
+        const std::string asRebuilt = dir.file("as-rebuilt.nds");
+        fs::copy_file(pristine, rebuilt);
+        if (!identical) {
+            testing::StoreField(rebuilt, kRosterSlots[0].offset, 1);
+        }
+        fs::remove(asRebuilt);
+        fs::copy_file(rebuilt, asRebuilt);
+        fs::rename(rebuilt, image);
+        const SaveResult replaced = SaveRoster(ImagePath, lists, record);
+        if (identical) {
+            EXPECT_TRUE(replaced.saved()) << replaced.message;
+            ExpectSaved(image);
+        } else {
+            EXPECT_EQ(replaced.status, SaveStatus::ChangedOnDisk);
+            EXPECT_TRUE(Contains(replaced.message, "different file")) << replaced.message;
+            EXPECT_TRUE(testing::DifferingOffsets(image, asRebuilt).empty());
+        }
+    }
 
     fs::remove(image);
     fs::copy_file(pristine, image);
@@ -480,7 +494,7 @@ TEST(Win32FileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
         {ERROR_DIRECTORY, FileErrorKind::NotPlainFile},
         {ERROR_DISK_FULL, FileErrorKind::NoSpace},
         {ERROR_HANDLE_DISK_FULL, FileErrorKind::NoSpace},
-        {ERROR_DISK_QUOTA_EXCEEDED, FileErrorKind::NoSpace},
+        {1295 /* ERROR_DISK_QUOTA_EXCEEDED */, FileErrorKind::NoSpace},
         {ERROR_WRITE_PROTECT, FileErrorKind::ReadOnly},
         {ERROR_ACCESS_DENIED, FileErrorKind::PermissionDenied},
         {ERROR_FILE_READ_ONLY, FileErrorKind::NotPermitted},
