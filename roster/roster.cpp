@@ -118,7 +118,8 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         return messages::ChangedOnDisk(path, conflict);
     }
     if (now.error.kind != FileErrorKind::None) {
-        return messages::NothingWritten(path, {now.error.text, "Check the file and try again."});
+        return messages::NothingWritten(
+            path, {now.error.text, messages::FileTrouble(now.error, true).advice});
     }
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         if (now.values[i] != record.fields[i] && now.values[i] != record.tried[i]) {
@@ -301,17 +302,14 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
         trouble.size = after.size;
     } else if (mismatches > 0) {
         trouble.cause = Cause::ReadBack;
-    } else if (trouble.writes == kRosterSlotCount || trouble.writes == 0 ||
-               trouble.error.kind == FileErrorKind::None) {
-        // Every write went through (or none did, whose cause is the write's): what failed
-        // after them is the cause.
-        if (trouble.writes > 0 && (!flushed || !closed)) {
-            trouble.cause = Cause::Flush;
-            trouble.error = flushed ? closeError : flushError;
-        } else if (trouble.writes > 0 && !readBack) {
-            trouble.cause = Cause::ReadBackFailed;
-            trouble.error = readBackError;
-        }
+    } else if (trouble.error.kind != FileErrorKind::None) {
+        trouble.cause = Cause::Write; // a refused write is the cause; what failed after follows
+    } else if (!flushed || !closed) {
+        trouble.cause = Cause::Flush;
+        trouble.error = flushed ? closeError : flushError;
+    } else {
+        trouble.cause = Cause::ReadBackFailed;
+        trouble.error = readBackError;
     }
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         const bool onDisk = confirmed && kept[i];
