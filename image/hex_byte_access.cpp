@@ -14,15 +14,15 @@ namespace {
 constexpr std::size_t kReadChunk = 4096;
 
 // Keeps the first failure of a call: later ones are usually its consequences.
-void Note(std::string* error, const std::string& reason) {
-    if (error && error->empty()) {
-        *error = reason;
+void Note(FileError* error, const std::string& reason, FileErrorKind kind = FileErrorKind::Other) {
+    if (error && error->kind == FileErrorKind::None) {
+        *error = {kind, reason};
     }
 }
 
-void Clear(std::string* error) {
+void Clear(FileError* error) {
     if (error) {
-        error->clear();
+        *error = {};
     }
 }
 
@@ -36,7 +36,7 @@ std::string BeforeTheStart(std::int64_t offset) {
 
 // Raises the caller's position by one, as every caller of the byte operations expects. At the
 // top of the 32-bit range there is no higher position; the value stays and the caller is told.
-void AdvanceStart(std::int32_t& Start, std::string* error) {
+void AdvanceStart(std::int32_t& Start, FileError* error) {
     if (Start == std::numeric_limits<std::int32_t>::max()) {
         Note(error, "offset " + At(Start) + " is the largest there is, so Start cannot move on");
         return;
@@ -58,7 +58,7 @@ void PadToEvenLength(std::string& text) {
 // that cannot be read repeats the last byte value of this call, or 0 before any was read; `file`
 // may be null for a file that could not be opened.
 std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t length,
-                    std::string* error) {
+                    FileError* error) {
     std::string text;
     if (length <= 0) {
         return text;
@@ -76,7 +76,7 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     while (position < end && readable) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(end - position, static_cast<std::int64_t>(chunk.size())));
-        std::string reason;
+        FileError reason;
         bool endOfFile = false;
         const std::size_t got = file->readAt(position, {chunk.data(), want}, &reason, &endOfFile);
         for (std::size_t i = 0; i < got; ++i) {
@@ -87,7 +87,7 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
         if (got == want) {
             continue;
         }
-        Note(error, "reading at offset " + At(position) + " failed: " + reason);
+        Note(error, "reading at offset " + At(position) + " failed: " + reason.text, reason.kind);
         if (endOfFile) {
             // Every later position lies past the end as well: no point asking again.
             readable = false;
@@ -104,15 +104,15 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
 }
 
 void WriteBytes(const ImageFile* file, std::int64_t offset, std::vector<std::uint8_t>& run,
-                std::string* error) {
+                FileError* error) {
     if (run.empty() || file == nullptr) {
         run.clear();
         return; // a failed open was noted already
     }
     if (offset < 0) {
         Note(error, BeforeTheStart(offset));
-    } else if (std::string reason; !file->writeAt(offset, run, &reason)) {
-        Note(error, "writing at offset " + At(offset) + " failed: " + reason);
+    } else if (FileError reason; !file->writeAt(offset, run, &reason)) {
+        Note(error, "writing at offset " + At(offset) + " failed: " + reason.text, reason.kind);
     }
     run.clear();
 }
@@ -120,7 +120,7 @@ void WriteBytes(const ImageFile* file, std::int64_t offset, std::vector<std::uin
 // Converts every digit pair first and writes each unbroken run of good bytes with one call, so
 // that a field lands on the disk whole (old or new, never half of each) even if the program is
 // stopped in the middle of a save.
-void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, std::string* error) {
+void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, FileError* error) {
     PadToEvenLength(Data);
     std::vector<std::uint8_t> run;
     std::int64_t runStart = offset;
@@ -143,7 +143,7 @@ void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, std
 }
 
 std::string ReadFrom(const ImageFile* file, std::int32_t& Start, std::int32_t Length,
-                     std::string* error) {
+                     FileError* error) {
     const std::int64_t offset = Start;
     AdvanceStart(Start, error);
     try {
@@ -154,7 +154,7 @@ std::string ReadFrom(const ImageFile* file, std::int32_t& Start, std::int32_t Le
     }
 }
 
-void WriteTo(const ImageFile& file, std::int32_t& Start, std::string& Data, std::string* error) {
+void WriteTo(const ImageFile& file, std::int32_t& Start, std::string& Data, FileError* error) {
     const std::int64_t offset = Start;
     AdvanceStart(Start, error);
     WriteRun(file.isOpen() ? &file : nullptr, offset, Data, error);
@@ -163,39 +163,39 @@ void WriteTo(const ImageFile& file, std::int32_t& Start, std::string& Data, std:
 } // namespace
 
 std::string ReadHEX(const ImageFile& file, std::int32_t& Start, std::int32_t Length,
-                    std::string* error) {
+                    FileError* error) {
     Clear(error);
     return ReadFrom(&file, Start, Length, error);
 }
 
 std::string ReadHEX(const std::string& FilePath, std::int32_t& Start, std::int32_t Length,
-                    std::string* error) {
+                    FileError* error) {
     Clear(error);
-    std::string reason;
+    FileError reason;
     const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::Read, &reason);
     if (!file.isOpen()) {
-        Note(error, "the file cannot be opened: " + reason);
+        Note(error, "the file cannot be opened: " + reason.text, reason.kind);
     }
     return ReadFrom(&file, Start, Length, error);
 }
 
-void WriteHEX(const ImageFile& file, std::int32_t& Start, std::string& Data, std::string* error) {
+void WriteHEX(const ImageFile& file, std::int32_t& Start, std::string& Data, FileError* error) {
     Clear(error);
     WriteTo(file, Start, Data, error);
 }
 
 void WriteHEX(const std::string& FilePath, std::int32_t& Start, std::string& Data,
-              std::string* error) {
+              FileError* error) {
     Clear(error);
     if (Data.empty()) {
         // Nothing to write: the file is not even opened.
         AdvanceStart(Start, error);
         return;
     }
-    std::string reason;
+    FileError reason;
     const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::ReadWrite, &reason);
     if (!file.isOpen()) {
-        Note(error, "the file cannot be opened: " + reason);
+        Note(error, "the file cannot be opened: " + reason.text, reason.kind);
     }
     WriteTo(file, Start, Data, error);
 }

@@ -8,9 +8,30 @@
 
 namespace kelvarin {
 
-// What a file layer says when another program holds the file: locked against us, or (on Windows)
-// open without sharing. The roster turns it into advice to wait rather than to check permissions.
-inline constexpr const char* kFileInUse = "another program is using the file";
+// What kind of trouble a file operation met, the same on every platform, so that callers can
+// decide by it and tell a person what to do; the system's own words travel beside it.
+enum class FileErrorKind {
+    None,
+    InUse,            // another program holds the file (locked, or on Windows open unshared)
+    Missing,          // nothing at the path, or a folder on the way is missing
+    NotPlainFile,     // a folder, a device, a pipe
+    NoSpace,          // the disk (or the user's quota, or the file-size limit) is full
+    ReadOnly,         // read-only file system or write-protected medium
+    PermissionDenied, // the user may not write (or read) the file
+    NotPermitted,     // the file itself is marked unchangeable: immutable, append-only, read-only
+    InputOutput,      // the device reported a read or write error
+    Network,          // a network share went away or the handle went stale
+    Other,
+};
+
+struct FileError {
+    FileErrorKind kind = FileErrorKind::None;
+    std::string text; // the system's words, as part of a sentence (no closing period)
+};
+
+// The kind a system error code stands for: an errno value on POSIX, a GetLastError() code on
+// Windows.
+FileErrorKind FileErrorKindOf(long systemCode);
 
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form
 // (bytes on POSIX, wide characters with the long-path prefix on Windows).
@@ -39,7 +60,7 @@ struct FileFacts {
 // before anything could block on it or disturb it (on Windows also the reserved device names such
 // as "NUL" or "com1.nds", and device paths). False when the path cannot be looked at; `error`
 // then says why in the system's words, and `facts.missing` tells whether nothing is there.
-bool InspectPath(const std::string& path, FileFacts& facts, std::string* error = nullptr);
+bool InspectPath(const std::string& path, FileFacts& facts, FileError* error = nullptr);
 
 // An open file, owned for the length of one pass. Opening never creates a file and never blocks
 // (a named pipe without a writer does not hang the window). Reads and writes go to explicit
@@ -64,40 +85,47 @@ class ImageFile {
 
     // On failure the returned file is not open and `error` holds the system's reason. Other
     // programs may still read the file while it is open; where the system enforces sharing
-    // (Windows), a file another program holds without sharing fails with "another program is
-    // using the file".
-    static ImageFile Open(const std::string& path, Access access, std::string* error = nullptr);
+    // (Windows), a file another program holds without sharing fails as InUse.
+    static ImageFile Open(const std::string& path, Access access, FileError* error = nullptr);
 
     [[nodiscard]] bool isOpen() const { return handle_ != kClosed; }
 
     // Facts about the open file itself, immune to the path being swapped after the open.
-    bool facts(FileFacts& facts, std::string* error = nullptr) const;
+    bool facts(FileFacts& facts, FileError* error = nullptr) const;
 
     // Takes a lock on the whole file without waiting, held until the file is closed: Shared for
     // a load, Exclusive for a save, so that two editors cannot interleave. False when another
-    // program holds a conflicting lock (`error`: "another program is using the file") or the
+    // program holds a conflicting lock (`error`: InUse) or the
     // lock failed for another reason. A file system that has no locks at all counts as locked:
     // nobody there could honour one.
-    bool lock(Lock kind, std::string* error = nullptr) const;
+    bool lock(Lock kind, FileError* error = nullptr) const;
 
     // Reads up to buffer.size() bytes at `offset` into the front of the buffer and returns how
     // many it read. Fewer than asked for means `error` says why; `endOfFile` is then set when the
     // file ended ("the position lies past the end of the file") rather than the read failing.
     std::size_t readAt(std::int64_t offset, std::span<std::uint8_t> buffer,
-                       std::string* error = nullptr, bool* endOfFile = nullptr) const;
+                       FileError* error = nullptr, bool* endOfFile = nullptr) const;
 
     // Writes all of `bytes` at `offset` with one system call (retried only for the rest of a
     // short write), so that a small field is on disk either wholly old or wholly new. False, with
     // the reason, if any byte was not written.
     bool writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
-                 std::string* error = nullptr) const;
+                 FileError* error = nullptr) const;
 
     // Asks the system to put everything written so far on the disk and waits for it.
-    bool flushToDisk(std::string* error = nullptr) const;
+    bool flushToDisk(FileError* error = nullptr) const;
+
+    // Reads like readAt, but, after a flush, as the storage holds the bytes rather than as this
+    // program's own writes left them in memory, as far as the system lets a program ask: Linux
+    // drops its cached pages of the range first; Windows reads through a second, unbuffered
+    // handle (and releases this handle's lock, which would refuse that read; the sharing of a
+    // save's handle still keeps other writers out until it is closed).
+    std::size_t readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+                           FileError* error = nullptr) const;
 
     // Closes now (releasing any lock) and reports a failed close, which on some file systems is
     // the first sign that written data was lost. The destructor closes silently.
-    bool close(std::string* error = nullptr);
+    bool close(FileError* error = nullptr);
 
   private:
     // A POSIX descriptor or a Windows HANDLE, whichever the platform's file layer uses.

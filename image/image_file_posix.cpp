@@ -10,15 +10,15 @@
 namespace kelvarin {
 namespace {
 
-void SetError(std::string* error, int code) {
+void SetError(FileError* error, int code) {
     if (error) {
-        *error = std::strerror(code);
+        *error = {FileErrorKindOf(code), std::strerror(code)};
     }
 }
 
-void SetError(std::string* error, const char* text) {
+void SetError(FileError* error, FileErrorKind kind, const char* text) {
     if (error) {
-        *error = text;
+        *error = {kind, text};
     }
 }
 
@@ -73,7 +73,7 @@ FileFacts FactsOf(const struct stat& info) {
 // `movedNothing` is set when the system moved no byte at all (for a read: the file ended).
 template <typename Move>
 std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothingMoved,
-                    std::string* error, bool* movedNothing) {
+                    FileError* error, bool* movedNothing) {
     std::size_t done = 0;
     while (done < total) {
         const ssize_t moved = move(done);
@@ -88,7 +88,7 @@ std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothing
             if (movedNothing) {
                 *movedNothing = true;
             }
-            SetError(error, whenNothingMoved);
+            SetError(error, FileErrorKind::Other, whenNothingMoved);
             return done;
         }
         done += static_cast<std::size_t>(moved);
@@ -98,7 +98,56 @@ std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothing
 
 } // namespace
 
-bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) {
+FileErrorKind FileErrorKindOf(long systemCode) {
+    switch (systemCode) {
+    case 0:
+        return FileErrorKind::None;
+    case EWOULDBLOCK:
+    case ETXTBSY:
+    case EBUSY:
+        return FileErrorKind::InUse;
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+        return FileErrorKind::Missing;
+    case EISDIR:
+        return FileErrorKind::NotPlainFile;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: // the file-size limit: for this file the disk is as good as full
+        return FileErrorKind::NoSpace;
+    case EROFS:
+        return FileErrorKind::ReadOnly;
+    case EACCES:
+        return FileErrorKind::PermissionDenied;
+    case EPERM: // chattr +i / +a, or a sealed file
+        return FileErrorKind::NotPermitted;
+    case EIO:
+        return FileErrorKind::InputOutput;
+    case ESTALE:
+    case ENOTCONN:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ETIMEDOUT:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ENETRESET:
+#ifdef EREMOTEIO
+    case EREMOTEIO:
+#endif
+#ifdef ENOLINK
+    case ENOLINK:
+#endif
+        return FileErrorKind::Network;
+    default:
+        return FileErrorKind::Other;
+    }
+}
+
+bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         facts = {};
@@ -110,7 +159,7 @@ bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) 
     return true;
 }
 
-ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
+ImageFile ImageFile::Open(const std::string& path, Access access, FileError* error) {
     // No O_CREAT: opening must never make a file appear. O_NONBLOCK: a named pipe with no
     // writer (or reader) must not hang the window; it has no effect on regular files.
     const int mode = access == Access::Read ? O_RDONLY : O_RDWR;
@@ -125,7 +174,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, std::string* e
     return ImageFile(fd);
 }
 
-bool ImageFile::facts(FileFacts& facts, std::string* error) const {
+bool ImageFile::facts(FileFacts& facts, FileError* error) const {
     struct stat info {};
     if (::fstat(Descriptor(handle_), &info) != 0) {
         facts = {};
@@ -136,7 +185,7 @@ bool ImageFile::facts(FileFacts& facts, std::string* error) const {
     return true;
 }
 
-bool ImageFile::lock(Lock kind, std::string* error) const {
+bool ImageFile::lock(Lock kind, FileError* error) const {
     // flock locks belong to the open file, so they end with close() and do not clash with locks
     // the same process holds through another descriptor the way fcntl locks would.
     const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
@@ -148,7 +197,7 @@ bool ImageFile::lock(Lock kind, std::string* error) const {
         return true;
     }
     if (errno == EWOULDBLOCK) {
-        SetError(error, kFileInUse);
+        SetError(error, FileErrorKind::InUse, "another program is using the file");
         return false;
     }
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
@@ -158,8 +207,8 @@ bool ImageFile::lock(Lock kind, std::string* error) const {
     return false;
 }
 
-std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer,
-                              std::string* error, bool* endOfFile) const {
+std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer, FileError* error,
+                              bool* endOfFile) const {
     if (endOfFile) {
         *endOfFile = false;
     }
@@ -173,7 +222,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
 }
 
 bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
-                        std::string* error) const {
+                        FileError* error) const {
     const std::size_t written = MoveAll(
         bytes.size(),
         [&](std::size_t done) {
@@ -184,7 +233,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
     return written == bytes.size();
 }
 
-bool ImageFile::flushToDisk(std::string* error) const {
+bool ImageFile::flushToDisk(FileError* error) const {
 #if defined(__APPLE__) && defined(F_FULLFSYNC)
     // fsync on macOS only hands the data to the drive, whose cache may still lose it; a full
     // flush asks the drive to write it out. Some file systems refuse it: fall back to fsync.
@@ -199,7 +248,18 @@ bool ImageFile::flushToDisk(std::string* error) const {
     return true;
 }
 
-bool ImageFile::close(std::string* error) {
+std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+                                  FileError* error) const {
+#if defined(POSIX_FADV_DONTNEED)
+    // Only clean pages can be dropped, which is why this comes after the flush; the advice is a
+    // request, so a file system that keeps its pages (or has none) is simply read as it is.
+    ::posix_fadvise(Descriptor(handle_), static_cast<off_t>(offset),
+                    static_cast<off_t>(buffer.size()), POSIX_FADV_DONTNEED);
+#endif
+    return readAt(offset, buffer, error);
+}
+
+bool ImageFile::close(FileError* error) {
     if (handle_ == kClosed) {
         return true;
     }

@@ -8,6 +8,11 @@
 #endif
 #include <windows.h>
 
+// Some MinGW headers lack it: a write refused because the user's disk quota is used up.
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cwctype>
@@ -16,8 +21,7 @@
 namespace kelvarin {
 namespace {
 
-constexpr const char* kReadOnly =
-    "the file is marked read-only (clear \"Read-only\" in its Properties to save into it)";
+constexpr const char* kReadOnly = "the file has the Read-only attribute";
 
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -38,9 +42,6 @@ std::string Utf8(std::wstring_view text) {
 // The system's own sentence for an error code, as one line without the closing period, so that
 // it reads as part of a longer message.
 std::string SystemText(DWORD code) {
-    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
-        return kFileInUse;
-    }
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -57,15 +58,15 @@ std::string SystemText(DWORD code) {
     return Utf8(text);
 }
 
-void SetError(std::string* error, DWORD code) {
+void SetError(FileError* error, DWORD code) {
     if (error) {
-        *error = SystemText(code);
+        *error = {FileErrorKindOf(static_cast<long>(code)), SystemText(code)};
     }
 }
 
-void SetError(std::string* error, const char* text) {
+void SetError(FileError* error, FileErrorKind kind, const char* text) {
     if (error) {
-        *error = text;
+        *error = {kind, text};
     }
 }
 
@@ -147,11 +148,11 @@ bool IsDevicePath(std::wstring_view path) {
 // paths longer than MAX_PATH (260) reach the file. `notPlain` is set, and nothing else done, for
 // a device.
 bool SystemPath(const std::string& path, std::wstring& result, std::string& notPlain,
-                std::string* error) {
+                FileError* error) {
     notPlain.clear();
     std::wstring wide;
     if (!Widen(path, wide)) {
-        SetError(error, "the file name is not valid UTF-8 text");
+        SetError(error, FileErrorKind::Other, "the file name is not valid UTF-8 text");
         return false;
     }
     if (wide.empty()) {
@@ -195,7 +196,7 @@ std::int64_t Join(DWORD high, DWORD low) {
 }
 
 // One answer for the look at the path and for the check on the open handle.
-bool FactsOfHandle(HANDLE handle, FileFacts& facts, std::string* error) {
+bool FactsOfHandle(HANDLE handle, FileFacts& facts, FileError* error) {
     facts = {};
     switch (::GetFileType(handle)) {
     case FILE_TYPE_DISK:
@@ -243,7 +244,57 @@ DWORD ChunkOf(std::size_t remaining) {
 
 } // namespace
 
-bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) {
+FileErrorKind FileErrorKindOf(long systemCode) {
+    switch (static_cast<DWORD>(systemCode)) {
+    case NO_ERROR:
+        return FileErrorKind::None;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return FileErrorKind::InUse;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY: // no medium in the drive, or the card was pulled
+        return FileErrorKind::Missing;
+    case ERROR_DIRECTORY:
+        return FileErrorKind::NotPlainFile;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+    case ERROR_FILE_TOO_LARGE:
+        return FileErrorKind::NoSpace;
+    case ERROR_WRITE_PROTECT:
+        return FileErrorKind::ReadOnly;
+    case ERROR_ACCESS_DENIED:
+        return FileErrorKind::PermissionDenied;
+    case ERROR_FILE_READ_ONLY:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return FileErrorKind::NotPermitted;
+    case ERROR_CRC:
+    case ERROR_SEEK:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+        return FileErrorKind::InputOutput;
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_BAD_NETPATH:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_BAD_NET_RESP:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_CONNECTION_ABORTED:
+    case ERROR_VC_DISCONNECTED:
+        return FileErrorKind::Network;
+    default:
+        return FileErrorKind::Other;
+    }
+}
+
+bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     facts = {};
     std::wstring systemPath;
     std::string notPlain;
@@ -271,14 +322,14 @@ bool InspectPath(const std::string& path, FileFacts& facts, std::string* error) 
     return known;
 }
 
-ImageFile ImageFile::Open(const std::string& path, Access access, std::string* error) {
+ImageFile ImageFile::Open(const std::string& path, Access access, FileError* error) {
     std::wstring systemPath;
     std::string notPlain;
     if (!SystemPath(path, systemPath, notPlain, error)) {
         return {};
     }
     if (!notPlain.empty()) {
-        SetError(error, "the name is that of a device, not of a file");
+        SetError(error, FileErrorKind::NotPlainFile, "the name is that of a device, not of a file");
         return {};
     }
     const bool write = access == Access::ReadWrite;
@@ -287,7 +338,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, std::string* e
     if (const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
         write && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetError(error, kReadOnly);
+        SetError(error, FileErrorKind::NotPermitted, kReadOnly);
         return {};
     }
     // Others may always read along. While loading they may also write and rename, as on POSIX;
@@ -304,11 +355,11 @@ ImageFile ImageFile::Open(const std::string& path, Access access, std::string* e
     return ImageFile(reinterpret_cast<Handle>(handle));
 }
 
-bool ImageFile::facts(FileFacts& facts, std::string* error) const {
+bool ImageFile::facts(FileFacts& facts, FileError* error) const {
     return FactsOfHandle(AsHandle(handle_), facts, error);
 }
 
-bool ImageFile::lock(Lock kind, std::string* error) const {
+bool ImageFile::lock(Lock kind, FileError* error) const {
     // Windows locks are enforced: while a save holds its lock, other programs' reads of the
     // locked range fail too, which is why the lock spans only the length of one pass.
     const DWORD flags =
@@ -325,8 +376,8 @@ bool ImageFile::lock(Lock kind, std::string* error) const {
     return false;
 }
 
-std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer,
-                              std::string* error, bool* endOfFile) const {
+std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffer, FileError* error,
+                              bool* endOfFile) const {
     if (endOfFile) {
         *endOfFile = false;
     }
@@ -345,7 +396,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
             if (endOfFile) {
                 *endOfFile = true;
             }
-            SetError(error, "the position lies past the end of the file");
+            SetError(error, FileErrorKind::Other, "the position lies past the end of the file");
             return count;
         }
         count += got;
@@ -354,7 +405,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
 }
 
 bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
-                        std::string* error) const {
+                        FileError* error) const {
     std::size_t done = 0;
     while (done < bytes.size()) {
         OVERLAPPED at = At(offset + static_cast<std::int64_t>(done));
@@ -365,7 +416,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
             return false;
         }
         if (put == 0) {
-            SetError(error, "the system accepted no bytes");
+            SetError(error, FileErrorKind::Other, "the system accepted no bytes");
             return false;
         }
         done += put;
@@ -373,7 +424,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
     return true;
 }
 
-bool ImageFile::flushToDisk(std::string* error) const {
+bool ImageFile::flushToDisk(FileError* error) const {
     if (!::FlushFileBuffers(AsHandle(handle_))) {
         SetError(error, ::GetLastError());
         return false;
@@ -381,7 +432,45 @@ bool ImageFile::flushToDisk(std::string* error) const {
     return true;
 }
 
-bool ImageFile::close(std::string* error) {
+std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+                                  FileError* error) const {
+    // Windows has no way to drop the cached pages of a range, but a handle opened without
+    // buffering reads from the storage itself. That needs reads of whole sectors into memory
+    // aligned to them: a page (4096 bytes) covers the sector sizes in use. The save's own range
+    // lock would refuse the second handle's read, so it ends here; the save handle's sharing
+    // keeps other writers out until it is closed.
+    constexpr std::int64_t kAlign = 4096;
+    OVERLAPPED whole = At(0);
+    ::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
+    const HANDLE direct = ::ReOpenFile(AsHandle(handle_), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       FILE_FLAG_NO_BUFFERING);
+    if (direct == INVALID_HANDLE_VALUE) {
+        // A file system that cannot do this (some network redirectors) is read through the
+        // system's cache, after the flush.
+        return readAt(offset, buffer, error);
+    }
+    const std::int64_t first = offset / kAlign * kAlign;
+    const std::int64_t end = offset + static_cast<std::int64_t>(buffer.size());
+    const std::int64_t span = (end - first + kAlign - 1) / kAlign * kAlign;
+    auto* aligned = static_cast<std::uint8_t*>(::VirtualAlloc(
+        nullptr, static_cast<SIZE_T>(span), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::size_t copied = 0;
+    if (aligned) {
+        OVERLAPPED at = At(first);
+        DWORD got = 0;
+        const bool ok = ::ReadFile(direct, aligned, static_cast<DWORD>(span), &got, &at);
+        if (ok && got >= static_cast<DWORD>(end - first)) {
+            std::copy_n(aligned + (offset - first), buffer.size(), buffer.begin());
+            copied = buffer.size();
+        }
+        ::VirtualFree(aligned, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(direct);
+    return copied == buffer.size() ? copied : readAt(offset, buffer, error);
+}
+
+bool ImageFile::close(FileError* error) {
     if (handle_ == kClosed) {
         return true;
     }

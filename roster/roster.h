@@ -30,8 +30,12 @@ struct ImageRecord {
     FileIdentity identity;
     std::int64_t size = 0;
     std::int64_t modified = 0; // kept for reference only: touching a file is no conflict
-    // The 92 field bytes as read or written, as the 46 little-endian values in table order.
+    // The 92 field bytes as last known on disk, as the 46 little-endian values in table order.
     std::array<std::uint16_t, kRosterSlotCount> fields{};
+    // What Kelvarin last tried to write to each field; the same as `fields` except after a save
+    // that failed, when the disk may hold either. A field holding either was not changed by
+    // another program.
+    std::array<std::uint16_t, kRosterSlotCount> tried{};
 };
 
 enum class LoadStatus {
@@ -70,8 +74,8 @@ struct SaveResult {
     std::string message; // empty when Saved
     std::string advice;
     std::string details;
-    // When a save that began writing failed: the fields that may not hold the shown value on
-    // disk. Empty when nothing was written at all (the message says so) or all was.
+    // When a save failed after it began to write: the fields that may not hold the shown value
+    // on disk (all of them when nothing was written). Empty otherwise.
     std::vector<const RosterSlot*> unwritten;
 
     [[nodiscard]] bool saved() const { return status == SaveStatus::Saved; }
@@ -84,11 +88,12 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
                       ImageRecord& record);
 
 // Writes the 46 selections into the image named by ImagePath, in place, under an exclusive
-// lock. With UnlessChanged, a file whose identity, size or field bytes differ from the record
-// gets nothing written and the result says what changed (ChangedOnDisk). Never creates or
-// extends a file, touches no byte outside the fields, and reports success only once the data is
-// flushed to the disk and the file's size held still throughout. A successful save updates the
-// record.
+// lock. With UnlessChanged, a file whose size or field bytes differ from the record gets nothing
+// written and the result says what changed (ChangedOnDisk); a new identity alone (a file system
+// that renumbers files, a card plugged in again) is no change. Never creates or extends a file,
+// touches no byte outside the fields, and reports success only once the data is flushed to the
+// disk, read back as written, and the file's size held still throughout. A successful save
+// updates the record; a failed one remembers what it tried to write.
 SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, ImageRecord& record,
                       SaveMode mode = SaveMode::UnlessChanged);
 

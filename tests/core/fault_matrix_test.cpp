@@ -3,22 +3,27 @@
 // load, no byte changed outside the 92 field bytes, and nothing called saved that is not on
 // disk.
 #include "child_process.h"
+#include "image_checks.h"
 #include "roster/roster.h"
-#include "test_image.h"
 
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <ostream>
 #include <set>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 
 namespace kelvarin {
@@ -30,50 +35,18 @@ using testing::FakeLists;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using testing::SameRecord;
+using testing::StoredValue;
 using testing::TempDir;
 
 constexpr std::int16_t kShownBefore = 7;
 
-std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
-    const auto bytes = testing::ReadBytesAt(path, offset, 2);
-    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
-}
-
-bool SameRecord(const ImageRecord& a, const ImageRecord& b) {
-    return a.holdsImage == b.holdsImage && a.identity == b.identity && a.size == b.size &&
-           a.modified == b.modified && a.fields == b.fields;
-}
-
-class FaultMatrix : public ::testing::Test, protected testing::ImageUnderTest {
+class FaultMatrix : public ::testing::Test, protected testing::CheckedImage {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
         fs::copy_file(image, pristine);
         lists.selectAll(kShownBefore);
-    }
-
-    // Open pressed on `path`, and the file refused: the message names the file and the
-    // problem, and the window shows exactly what it showed before.
-    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
-        const auto shown = lists.all();
-        const std::string earlierPath = ImagePath;
-        const ImageRecord earlierRecord = record;
-        const LoadResult result = LoadRoster(path, ImagePath, lists, record);
-        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
-        EXPECT_THAT(result.message,
-                    AllOf(HasSubstr(path), HasSubstr(problem), HasSubstr("Nothing was changed.")));
-        EXPECT_THAT(result.advice, Not(IsEmpty()));
-        EXPECT_EQ(lists.all(), shown);
-        EXPECT_EQ(ImagePath, earlierPath);
-        EXPECT_TRUE(SameRecord(record, earlierRecord));
-    }
-
-    void LoadAndChange(const std::string& path) {
-        ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded()) << path;
-        // Change every field, so any field that did not reach the disk would show.
-        for (const RosterSlot& slot : kRosterSlots) {
-            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
-        }
     }
 
     // After any save: fields reported written hold the shown value, fields reported unwritten
@@ -98,13 +71,6 @@ class FaultMatrix : public ::testing::Test, protected testing::ImageUnderTest {
         for (std::int64_t offset : testing::DifferingOffsets(pristine, path)) {
             EXPECT_TRUE(fieldBytes.count(offset)) << "byte 0x" << std::hex << offset << " changed";
         }
-    }
-
-    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
-        const SaveResult result = SaveRoster(ImagePath, lists, record);
-        EXPECT_EQ(result.status, SaveStatus::Failed);
-        EXPECT_THAT(result.message, AllOf(HasSubstr(ImagePath), HasSubstr(problem),
-                                          HasSubstr("Nothing was written.")));
     }
 };
 
@@ -377,13 +343,19 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
                 if (slot->offset < static_cast<std::int32_t>(kLimit)) {
                     return 2;
                 }
-                if (!::testing::Value(result.details,
-                                      HasSubstr(SlotTitle(*slot) + ": writing at offset"))) {
+                if (!::testing::Value(result.details, HasSubstr(SlotTitle(*slot) + ": "))) {
                     return 3;
                 }
             }
             std::ofstream(copy) << result.unwritten.size();
-            return ::testing::Value(result.message, HasSubstr(ImagePath)) ? 0 : 4;
+            // Every field was a change of the person's: 22 of the 46 are missing.
+            return ::testing::Value(result.message,
+                                    AllOf(HasSubstr(ImagePath),
+                                          HasSubstr("the disk is full (writing at offset"),
+                                          HasSubstr("22 of your 46 changes are not in the file"),
+                                          HasSubstr("some of the changes and not others")))
+                       ? 0
+                       : 4;
         },
         30, &why);
     ASSERT_TRUE(status.has_value()) << why;
@@ -402,12 +374,76 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
     }
 }
 
-// A tiny file system, filled up, so that a field lying in a hole of the sparse image cannot
-// get its block: the disk itself says no.
-class FullFileSystem : public FaultMatrix {
+// Stand-ins for the system's pwrite and fsync: the file layer linked into this test reaches them
+// first, so a test can make storage that keeps other bytes than it was given, or a flush that
+// fails, as some FUSE drivers and network mounts do.
+std::atomic<std::int64_t> garbleOffset{-1};
+std::atomic<std::uint16_t> garbleValue{0};
+std::atomic<bool> failFlush{false};
+
+} // namespace
+} // namespace kelvarin
+
+extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    const std::uint16_t value = kelvarin::garbleValue;
+    const std::uint8_t other[2] = {static_cast<std::uint8_t>(value & 0xFF),
+                                   static_cast<std::uint8_t>(value >> 8)};
+    if (offset == kelvarin::garbleOffset && count == 2) {
+        buffer = other;
+    }
+    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
+}
+
+extern "C" int fsync(int fd) {
+    if (kelvarin::failFlush) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+namespace kelvarin {
+namespace {
+
+constexpr std::int32_t kGym4Member1Species = 0x1C2FFA4; // in the image's lower page of fields
+constexpr std::int32_t kGym8Member4Species = 0x1C300A4; // in the upper one, from 0x1C30000
+constexpr std::uint16_t kBudew = 406;
+constexpr std::uint16_t kGyarados = 130;
+constexpr std::uint16_t kArceus = 493;
+
+class StorageFaults;
+
+void RosterImage(const std::string& path) {
+    testing::MakeRosterImage(path);
+}
+
+void SmallRosterImage(const std::string& path) {
+    testing::MakeRosterImage(path, static_cast<std::uintmax_t>(kRosterEnd));
+}
+
+// What the storage does to a save of two changes (gym 4 member 1's species to Budew, in the lower
+// page; gym 8 member 4's species to Arceus, in the upper), and what the person must be told.
+struct StorageFault {
+    const char* name;
+    bool onSmallDisk; // on a 256 KiB tmpfs of its own (needs root)
+    std::function<void(const std::string& path)> make;
+    std::function<std::string(StorageFaults&)> strike; // "" or why it cannot strike here
+    const char* cause;
+    const char* fate;
+    const char* detail;
+};
+
+void PrintTo(const StorageFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<StorageFault> {
   protected:
     void SetUp() override {
         FaultMatrix::SetUp();
+        if (!GetParam().onSmallDisk) {
+            return;
+        }
         mountPoint = dir.path() / "small-disk";
         fs::create_directory(mountPoint);
         if (::mount("kelvarin-test", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0) {
@@ -417,36 +453,148 @@ class FullFileSystem : public FaultMatrix {
         mounted = true;
     }
     void TearDown() override {
+        garbleOffset = -1;
+        failFlush = false;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
     }
-    fs::path mountPoint;
-    bool mounted = false;
-};
 
-TEST_F(FullFileSystem, DiskFullDuringSaveIsReportedNotClaimedAsSaved) {
-    const std::string small = (mountPoint / "image.nds").string();
-    // All fields zero: the image is one big hole, holding no block of the small disk.
-    testing::MakeSparseFile(small, static_cast<std::uintmax_t>(kRosterEnd));
-    fs::copy_file(small, pristine, fs::copy_options::overwrite_existing);
-    {
+  public:
+    void FillDisk() const {
         std::ofstream filler(mountPoint / "filler", std::ios::binary);
         const std::string block(4096, 'x');
         while (filler.write(block.data(), block.size())) {
         }
     }
-    ASSERT_TRUE(LoadRoster(small, ImagePath, lists, record).loaded());
-    lists.setSelectedIndex("G8P4", 493);
+    // Sets or clears the file's immutable attribute; false when the file system has none.
+    static bool SetImmutable(const std::string& path, bool on) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return done;
+    }
+    void MountReadOnly(bool readOnly) const {
+        ::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
+                nullptr);
+    }
+
+    fs::path mountPoint;
+    bool mounted = false;
+    std::string path;
+};
+
+TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody) {
+    const StorageFault& fault = GetParam();
+    path = fault.onSmallDisk ? (mountPoint / "image.nds").string() : image;
+    fault.make(path);
+    fs::copy_file(path, pristine, fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded());
+    lists.setSelectedIndex("G4P1", static_cast<std::int16_t>(kBudew));
+    lists.setSelectedIndex("G8P4", static_cast<std::int16_t>(kArceus));
+    if (const std::string why = fault.strike(*this); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message, AllOf(HasSubstr(small), HasSubstr("fields were not written"),
-                                      HasSubstr("some of the changes and not others")));
-    EXPECT_THAT(result.details, HasSubstr("Gym 8, member 4, species: writing at offset "
-                                          "0x1C300A4 failed: No space left on device"));
-    EXPECT_FALSE(result.unwritten.empty());
-    ExpectDiskMatchesReport(small, result);
+    EXPECT_THAT(result.message, AllOf(HasSubstr("Cannot save to \"" + path + "\": " + fault.cause),
+                                      HasSubstr(fault.fate)));
+    EXPECT_THAT(result.details, HasSubstr(fault.detail));
+    EXPECT_THAT(result.advice, Not(IsEmpty()));
+    if (std::string(fault.fate).ends_with("Nothing was written.")) {
+        EXPECT_THAT(testing::DifferingOffsets(pristine, path), IsEmpty());
+    } else {
+        ExpectDiskMatchesReport(path, result);
+    }
+
+    // The trouble mended, saving again writes everything without asking: what the file holds
+    // now is Kelvarin's own doing, not another program's.
+    garbleOffset = -1;
+    failFlush = false;
+    if (mounted) {
+        SetImmutable(path, false);
+        MountReadOnly(false);
+        fs::remove(mountPoint / "filler");
+    }
+    const SaveResult again = SaveRoster(ImagePath, lists, record);
+    EXPECT_TRUE(again.saved()) << again.message << "\n" << again.details;
+    ExpectDiskMatchesReport(path, again);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Storage, StorageFaults,
+    ::testing::Values(
+        // A field in a hole of the sparse image needs a block the full disk does not have.
+        StorageFault{"FullDiskEveryFieldInAHole", true,
+                     [](const std::string& path) {
+                         testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
+                     },
+                     [](StorageFaults& t) {
+                         t.FillDisk();
+                         return std::string();
+                     },
+                     "the disk is full", "No space left on device). Nothing was written.",
+                     "Gym 8, member 4, species: Arceus was not written (writing at offset "
+                     "0x1C300A4 failed: No space left on device)"},
+        // The lower page holds data already and takes the write; the upper one is a hole.
+        StorageFault{"FullDiskUpperFieldsInAHole", true,
+                     [](const std::string& path) {
+                         testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
+                         for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+                             if (kRosterSlots[i].offset < kGym8Member4Species - 0xA4) {
+                                 testing::StoreField(path, kRosterSlots[i].offset,
+                                                     testing::RosterImageValue(i));
+                             }
+                         }
+                     },
+                     [](StorageFaults& t) {
+                         t.FillDisk();
+                         return std::string();
+                     },
+                     "the disk is full",
+                     "1 of your 2 changes is not in the file (listed in the details), so it now "
+                     "holds some of the changes and not others.",
+                     "Gym 8, member 4, species: Arceus was not written"},
+        StorageFault{"ReadOnlyFileSystem", true, SmallRosterImage,
+                     [](StorageFaults& t) {
+                         t.MountReadOnly(true);
+                         return std::string();
+                     },
+                     "the disk or card is read-only or write-protected", "Nothing was written.",
+                     ""},
+        StorageFault{"ImmutableFile", true, SmallRosterImage,
+                     [](StorageFaults& t) {
+                         return StorageFaults::SetImmutable(t.path, true)
+                                    ? std::string()
+                                    : "this file system has no immutable attribute: " +
+                                          std::string(std::strerror(errno));
+                     },
+                     "the file is marked as unchangeable", "Nothing was written.", ""},
+        StorageFault{"StorageKeepsOtherBytes", false, RosterImage,
+                     [](StorageFaults&) {
+                         garbleValue = kGyarados;
+                         garbleOffset = kGym4Member1Species;
+                         return std::string();
+                     },
+                     "the disk or card did not keep what Kelvarin wrote",
+                     "1 of your 2 changes is not in the file",
+                     "Gym 4, member 1, species: wrote Budew, the file reads Gyarados"},
+        StorageFault{"FlushFails", false, RosterImage,
+                     [](StorageFaults&) {
+                         failFlush = true;
+                         return std::string();
+                     },
+                     "the system could not confirm that the data reached the disk: the disk or "
+                     "card reported an error while writing (Input/output error)",
+                     "It is not known which of your 2 changes are in the file.",
+                     "Gym 4, member 1, species: Budew may not be on the disk"}),
+    [](const ::testing::TestParamInfo<StorageFault>& info) { return info.param.name; });
 
 } // namespace
 } // namespace kelvarin

@@ -31,11 +31,12 @@ TEST_F(HexByteAccess, ReadGivesUpperCaseDigitsInFileOrderAndRaisesStart) {
     std::int32_t start = 0x100;
     const std::int32_t length = 2;
     const std::string path = image;
-    std::string error = "left over from before";
+    FileError error{FileErrorKind::Other, "left over from before"};
     EXPECT_EQ(ReadHEX(image, start, length, &error), "2A01");
     EXPECT_EQ(start, 0x101);
     EXPECT_EQ(image, path);
-    EXPECT_THAT(error, IsEmpty());
+    EXPECT_THAT(error.text, IsEmpty());
+    EXPECT_EQ(error.kind, FileErrorKind::None);
 
     start = 0x102;
     EXPECT_EQ(ReadHEX(image, start, 3), "000AFF");
@@ -51,15 +52,17 @@ TEST_F(HexByteAccess, ReadOfNothingIsEmptyText) {
 
 TEST_F(HexByteAccess, ReadOfMissingFileReadsZerosReportsAndCreatesNothing) {
     const std::string missing = dir.file("missing.nds");
-    std::string systemSays; // in the system's own words, which differ between systems
+    FileError systemSays; // in the system's own words, which differ between systems
     ASSERT_FALSE(ImageFile::Open(missing, ImageFile::Access::Read, &systemSays).isOpen());
-    ASSERT_FALSE(systemSays.empty());
+    ASSERT_FALSE(systemSays.text.empty());
     for (std::int32_t length : {0, 2}) {
         std::int32_t start = 0x100;
-        std::string error;
+        FileError error;
         EXPECT_EQ(ReadHEX(missing, start, length, &error), std::string(2 * length, '0'));
         EXPECT_EQ(start, 0x101);
-        EXPECT_THAT(error, AllOf(StartsWith("the file cannot be opened"), HasSubstr(systemSays)));
+        EXPECT_THAT(error.text,
+                    AllOf(StartsWith("the file cannot be opened"), HasSubstr(systemSays.text)));
+        EXPECT_EQ(error.kind, FileErrorKind::Missing);
         EXPECT_FALSE(std::filesystem::exists(missing));
     }
 }
@@ -67,9 +70,10 @@ TEST_F(HexByteAccess, ReadOfMissingFileReadsZerosReportsAndCreatesNothing) {
 TEST_F(HexByteAccess, ReadPastTheEndRepeatsLastByteAndSaysWhereTheFileEnded) {
     std::int32_t start = 0x1FF;
     WriteBytesAt(image, 0x1FF, {0x7C});
-    std::string error;
+    FileError error;
     EXPECT_EQ(ReadHEX(image, start, 3, &error), "7C7C7C");
-    EXPECT_EQ(error, "reading at offset 0x200 failed: the position lies past the end of the file");
+    EXPECT_EQ(error.text,
+              "reading at offset 0x200 failed: the position lies past the end of the file");
 
     start = 0x400;
     EXPECT_EQ(ReadHEX(image, start, 2), "0000");
@@ -77,25 +81,25 @@ TEST_F(HexByteAccess, ReadPastTheEndRepeatsLastByteAndSaysWhereTheFileEnded) {
 
 TEST_F(HexByteAccess, ReadAtNegativeOrTopOffsetNeitherCrashesNorOverflows) {
     std::int32_t start = -4;
-    std::string error;
+    FileError error;
     EXPECT_EQ(ReadHEX(image, start, 2, &error), "0000");
     EXPECT_EQ(start, -3);
-    EXPECT_THAT(error, HasSubstr("before the start of the file"));
+    EXPECT_THAT(error.text, HasSubstr("before the start of the file"));
 
     start = std::numeric_limits<std::int32_t>::max();
     EXPECT_EQ(ReadHEX(image, start, 2, &error), "0000");
     EXPECT_EQ(start, std::numeric_limits<std::int32_t>::max());
-    EXPECT_THAT(error, HasSubstr("0x7FFFFFFF is the largest there is"));
+    EXPECT_THAT(error.text, HasSubstr("0x7FFFFFFF is the largest there is"));
 }
 
 TEST_F(HexByteAccess, ReadOfFolderReportsInsteadOfThrowing) {
     std::int32_t start = 0;
-    std::string error;
+    FileError error;
     EXPECT_EQ(ReadHEX(dir.path().string(), start, 2, &error), "0000");
 #ifdef _WIN32
-    EXPECT_THAT(error, StartsWith("the file cannot be opened")); // Windows opens no folder
+    EXPECT_THAT(error.text, StartsWith("the file cannot be opened")); // Windows opens no folder
 #else
-    EXPECT_THAT(error, HasSubstr("Is a directory")); // POSIX opens it, then cannot read it
+    EXPECT_THAT(error.text, HasSubstr("Is a directory")); // POSIX opens it, then cannot read it
 #endif
 }
 
@@ -119,9 +123,10 @@ TEST_F(HexByteAccess, WriteChangesExactlyItsBytes) {
     const auto before = ReadBytesAt(image, 0, 0x200);
     std::int32_t start = 0x100;
     std::string data = "012a";
-    std::string error = "left over from before";
+    FileError error{FileErrorKind::Other, "left over from before"};
     WriteHEX(image, start, data, &error);
-    EXPECT_THAT(error, IsEmpty());
+    EXPECT_THAT(error.text, IsEmpty());
+    EXPECT_EQ(error.kind, FileErrorKind::None);
     EXPECT_TRUE(data.empty());
     EXPECT_EQ(start, 0x101);
 
@@ -141,29 +146,30 @@ TEST_F(HexByteAccess, WriteOfOddLengthGetsLeadingZero) {
 TEST_F(HexByteAccess, WriteSkipsPairsThatAreNotHexAndReportsTheFirst) {
     std::int32_t start = 0x20;
     std::string data = "11ZZ33g044";
-    std::string error;
+    FileError error;
     WriteHEX(image, start, data, &error);
     EXPECT_EQ(ReadBytesAt(image, 0x20, 5),
               (std::vector<std::uint8_t>{0x11, 0x00, 0x33, 0x00, 0x44}));
-    EXPECT_EQ(error, "\"ZZ\" at offset 0x21 is not a hexadecimal byte");
+    EXPECT_EQ(error.text, "\"ZZ\" at offset 0x21 is not a hexadecimal byte");
 }
 
 TEST_F(HexByteAccess, WriteNeverCreatesOrExtendsAFile) {
     const std::string missing = dir.file("missing.nds");
     std::int32_t start = 0;
     std::string data = "0102";
-    std::string error;
+    FileError error;
     WriteHEX(missing, start, data, &error);
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_TRUE(data.empty());
     EXPECT_EQ(start, 1);
-    EXPECT_THAT(error, StartsWith("the file cannot be opened"));
+    EXPECT_THAT(error.text, StartsWith("the file cannot be opened"));
+    EXPECT_EQ(error.kind, FileErrorKind::Missing);
 
     std::string empty;
     start = 0;
     WriteHEX(missing, start, empty, &error);
     EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_THAT(error, IsEmpty());
+    EXPECT_THAT(error.text, IsEmpty());
 }
 
 TEST_F(HexByteAccess, ReadReverseReverseWriteLeavesFileIdentical) {
@@ -178,18 +184,18 @@ TEST_F(HexByteAccess, ReadReverseReverseWriteLeavesFileIdentical) {
 }
 
 TEST_F(HexByteAccess, OpenHandleReadsAndWritesLikeThePathForms) {
-    std::string error;
+    FileError error;
     const ImageFile writer = ImageFile::Open(image, ImageFile::Access::ReadWrite, &error);
-    ASSERT_TRUE(writer.isOpen()) << error;
+    ASSERT_TRUE(writer.isOpen()) << error.text;
     std::int32_t start = 0x30;
     std::string data = "BEEF";
     WriteHEX(writer, start, data);
     const ImageFile reader = ImageFile::Open(image, ImageFile::Access::Read, &error);
-    ASSERT_TRUE(reader.isOpen()) << error;
+    ASSERT_TRUE(reader.isOpen()) << error.text;
     start = 0x30;
     EXPECT_EQ(ReadHEX(reader, start, 2), "BEEF");
     FileFacts facts;
-    ASSERT_TRUE(reader.facts(facts, &error)) << error;
+    ASSERT_TRUE(reader.facts(facts, &error)) << error.text;
     EXPECT_EQ(facts.notPlainFile, "");
     EXPECT_EQ(facts.size, 0x200);
 }

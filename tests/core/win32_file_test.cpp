@@ -3,8 +3,8 @@
 // file and the problem, nothing shown changed by a refused load, no byte changed by a refused
 // save).
 #include "image/image_file.h"
+#include "image_checks.h"
 #include "roster/roster.h"
-#include "test_image.h"
 
 #include <algorithm>
 #include <array>
@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeLists;
+using testing::StoredValue;
 using testing::TempDir;
 
 std::string Utf8(const fs::path& path) {
@@ -40,11 +41,6 @@ bool ExistsLong(const fs::path& path) {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
-    const auto bytes = testing::ReadBytesAt(path, offset, 2);
-    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
 }
 
 // A handle of this process, as another program would hold it: Windows checks sharing per open
@@ -152,38 +148,12 @@ class OtherProcess {
     PROCESS_INFORMATION process_{};
 };
 
-class Win32File : public ::testing::Test, protected testing::ImageUnderTest {
+class Win32File : public ::testing::Test, protected testing::CheckedImage {
   protected:
     void SetUp() override {
         testing::MakeRosterImage(image);
         fs::copy_file(image, pristine);
         lists.selectAll(7);
-    }
-
-    void ExpectLoadRefused(const std::string& path, const std::string& problem) {
-        const auto shown = lists.all();
-        const std::string earlierPath = ImagePath;
-        const LoadResult result = LoadRoster(path, ImagePath, lists, record);
-        EXPECT_EQ(result.status, LoadStatus::Refused) << path;
-        EXPECT_TRUE(Contains(result.message, path)) << result.message;
-        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
-        EXPECT_EQ(lists.all(), shown);
-        EXPECT_EQ(ImagePath, earlierPath);
-    }
-
-    void LoadAndChange(const std::string& path) {
-        ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded()) << path;
-        for (const RosterSlot& slot : kRosterSlots) {
-            lists.setSelectedIndex(slot.control, static_cast<std::int16_t>(slot.member * 3));
-        }
-    }
-
-    void ExpectSaveFailedWithoutWriting(const std::string& problem) {
-        const SaveResult result = SaveRoster(ImagePath, lists, record);
-        EXPECT_EQ(result.status, SaveStatus::Failed);
-        EXPECT_TRUE(Contains(result.message, ImagePath)) << result.message;
-        EXPECT_TRUE(Contains(result.message, problem)) << result.message;
-        EXPECT_TRUE(Contains(result.message, "Nothing was written")) << result.message;
     }
 
     // Every field on disk holds what the window shows.
@@ -261,7 +231,7 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
         const OtherProcess holder(image, other.access, other.sharing);
         ASSERT_TRUE(holder.held);
         if (!other.loads) {
-            ExpectLoadRefused(image, kFileInUse);
+            ExpectLoadRefused(image, "another program is using the file");
             continue;
         }
         LoadAndChange(image);
@@ -269,7 +239,7 @@ TEST_F(Win32File, AFileHeldByAnotherProgramIsUsedOnlyAsFarAsItsSharingAllows) {
             EXPECT_TRUE(SaveRoster(ImagePath, lists, record).saved());
             ASSERT_TRUE(::CopyFileW(FromUtf8(pristine).c_str(), FromUtf8(image).c_str(), FALSE));
         } else {
-            ExpectSaveFailedWithoutWriting(kFileInUse);
+            ExpectSaveFailedWithoutWriting("another program is using the file");
         }
         EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
     }
@@ -292,7 +262,7 @@ TEST_F(Win32File, ReadOnlyAttributeLoadsButNothingIsWritten) {
     ASSERT_TRUE(InspectPath(image, facts));
     EXPECT_TRUE(facts.readOnly);
     LoadAndChange(image);
-    ExpectSaveFailedWithoutWriting("marked read-only");
+    ExpectSaveFailedWithoutWriting("the file is marked as unchangeable");
     ::SetFileAttributesW(FromUtf8(image).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
 }
@@ -304,16 +274,16 @@ TEST_F(Win32File, LocksKeepASaveApartFromEveryOtherOpen) {
     EXPECT_TRUE(second.lock(ImageFile::Lock::Shared));
 
     ImageFile save = ImageFile::Open(image, ImageFile::Access::ReadWrite);
-    std::string error;
+    FileError error;
     EXPECT_FALSE(save.lock(ImageFile::Lock::Exclusive, &error));
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     first.close();
     second.close();
     ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
 
     ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
     EXPECT_FALSE(load.lock(ImageFile::Lock::Shared, &error));
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     EXPECT_TRUE(save.close());
     EXPECT_TRUE(load.lock(ImageFile::Lock::Shared));
 }
@@ -331,9 +301,9 @@ TEST_F(Win32File, WhileASaveHoldsItsLockOthersCannotReadTheFile) {
     ASSERT_TRUE(save.lock(ImageFile::Lock::Exclusive));
     const ImageFile load = ImageFile::Open(image, ImageFile::Access::Read);
     std::array<std::uint8_t, 2> field{};
-    std::string error;
+    FileError error;
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field, &error), 0u);
-    EXPECT_EQ(error, kFileInUse);
+    EXPECT_EQ(error.kind, FileErrorKind::InUse);
     EXPECT_TRUE(save.close());
     EXPECT_EQ(load.readAt(kRosterSlots[0].offset, field), 2u);
 }
@@ -362,17 +332,31 @@ TEST_F(Win32File, ChangesBetweenLoadAndSaveAreRefusedWithoutWriting) {
     }
     EXPECT_TRUE(fs::is_empty(image));
 
-    // Another full-size image put in its place is a different file: asked about, not written.
-    fs::remove_all(image);
-    fs::copy_file(pristine, image);
-    LoadAndChange(image);
-    const std::string rebuilt = dir.file("rebuilt.nds");
-    fs::copy_file(pristine, rebuilt);
-    fs::rename(rebuilt, image);
-    const SaveResult replaced = SaveRoster(ImagePath, lists, record);
-    EXPECT_EQ(replaced.status, SaveStatus::ChangedOnDisk);
-    EXPECT_TRUE(Contains(replaced.message, "different file")) << replaced.message;
-    EXPECT_TRUE(testing::DifferingOffsets(image, pristine).empty());
+    // Another full-size image with other values put in its place is a different file: asked
+    // about, not written. An identical one is the same image under a new identity: saved.
+    for (const bool identical : {false, true}) {
+        fs::remove_all(image);
+        fs::copy_file(pristine, image);
+        LoadAndChange(image);
+        const std::string rebuilt = dir.file("rebuilt.nds");
+        const std::string asRebuilt = dir.file("as-rebuilt.nds");
+        fs::copy_file(pristine, rebuilt);
+        if (!identical) {
+            testing::StoreField(rebuilt, kRosterSlots[0].offset, 1);
+        }
+        fs::remove(asRebuilt);
+        fs::copy_file(rebuilt, asRebuilt);
+        fs::rename(rebuilt, image);
+        const SaveResult replaced = SaveRoster(ImagePath, lists, record);
+        if (identical) {
+            EXPECT_TRUE(replaced.saved()) << replaced.message;
+            ExpectSaved(image);
+        } else {
+            EXPECT_EQ(replaced.status, SaveStatus::ChangedOnDisk);
+            EXPECT_TRUE(Contains(replaced.message, "different file")) << replaced.message;
+            EXPECT_TRUE(testing::DifferingOffsets(image, asRebuilt).empty());
+        }
+    }
 
     fs::remove(image);
     fs::copy_file(pristine, image);
@@ -463,9 +447,9 @@ TEST_F(Win32File, IdentityFollowsTheFileNotItsName) {
     ASSERT_TRUE(InspectPath(image, now));
     EXPECT_NE(now.identity, original.identity);
 
-    std::string error;
+    FileError error;
     EXPECT_FALSE(InspectPath("bad \xC3 name.nds", now, &error));
-    EXPECT_TRUE(Contains(error, "UTF-8")) << error;
+    EXPECT_TRUE(Contains(error.text, "UTF-8")) << error.text;
 }
 
 TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
@@ -483,13 +467,48 @@ TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
     EXPECT_EQ(file.readAt(0, read), 4u);
     EXPECT_EQ(read, (std::array<std::uint8_t, 4>{0, 0xAB, 0xCD, 0}));
 
-    std::string error;
+    FileError error;
     bool endOfFile = false;
     EXPECT_EQ(file.readAt(kFar + 1, read, &error, &endOfFile), 1u);
     EXPECT_TRUE(endOfFile);
-    EXPECT_EQ(error, "the position lies past the end of the file");
+    EXPECT_EQ(error.text, "the position lies past the end of the file");
     EXPECT_TRUE(file.flushToDisk());
+    // Read back past the cache: unaligned, across a sector boundary, past four gigabytes.
+    std::array<std::uint8_t, 2> back{};
+    EXPECT_EQ(file.readBackAt(kFar, back), 2u);
+    EXPECT_EQ(back, bytes);
+    EXPECT_EQ(file.readBackAt(1, back), 2u);
+    EXPECT_EQ(back, bytes);
     EXPECT_TRUE(file.close());
+}
+
+// The Windows codes a person's trouble arrives as, and the kind each must be told as.
+TEST(Win32FileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
+    const std::pair<DWORD, FileErrorKind> codes[] = {
+        {NO_ERROR, FileErrorKind::None},
+        {ERROR_SHARING_VIOLATION, FileErrorKind::InUse},
+        {ERROR_LOCK_VIOLATION, FileErrorKind::InUse},
+        {ERROR_FILE_NOT_FOUND, FileErrorKind::Missing},
+        {ERROR_PATH_NOT_FOUND, FileErrorKind::Missing},
+        {ERROR_NOT_READY, FileErrorKind::Missing},
+        {ERROR_DIRECTORY, FileErrorKind::NotPlainFile},
+        {ERROR_DISK_FULL, FileErrorKind::NoSpace},
+        {ERROR_HANDLE_DISK_FULL, FileErrorKind::NoSpace},
+        {1295 /* ERROR_DISK_QUOTA_EXCEEDED */, FileErrorKind::NoSpace},
+        {ERROR_WRITE_PROTECT, FileErrorKind::ReadOnly},
+        {ERROR_ACCESS_DENIED, FileErrorKind::PermissionDenied},
+        {ERROR_FILE_READ_ONLY, FileErrorKind::NotPermitted},
+        {ERROR_CRC, FileErrorKind::InputOutput},
+        {ERROR_IO_DEVICE, FileErrorKind::InputOutput},
+        {ERROR_NETNAME_DELETED, FileErrorKind::Network},
+        {ERROR_UNEXP_NET_ERR, FileErrorKind::Network},
+        {ERROR_BAD_NETPATH, FileErrorKind::Network},
+        {ERROR_INVALID_FUNCTION, FileErrorKind::Other},
+        {ERROR_INVALID_PARAMETER, FileErrorKind::Other},
+    };
+    for (const auto& [code, kind] : codes) {
+        EXPECT_EQ(FileErrorKindOf(static_cast<long>(code)), kind) << "code " << code;
+    }
 }
 
 } // namespace

@@ -67,6 +67,11 @@ void StoreField(const std::string& path, std::int32_t offset, std::uint16_t valu
                  {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)});
 }
 
+std::uint16_t StoredValue(const std::string& path, std::int32_t offset) {
+    const auto bytes = ReadBytesAt(path, offset, 2);
+    return bytes.size() == 2 ? static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8) : 0;
+}
+
 void MakeRosterImage(const std::string& path, std::uintmax_t size) {
     MakeSparseFile(path, size);
     StoreRosterValues(path);

@@ -40,6 +40,8 @@ std::vector<std::uint8_t> ReadBytesAt(const std::string& path, std::int64_t offs
 
 // Sets one field's stored value (little-endian) directly in the file.
 void StoreField(const std::string& path, std::int32_t offset, std::uint16_t value);
+// The field's stored value as the file holds it; 0 when the file ends before it.
+std::uint16_t StoredValue(const std::string& path, std::int32_t offset);
 
 // The value the i-th slot of the table holds in a roster image: valid and distinct for every
 // slot (species 300 + i, level 10 + i).
