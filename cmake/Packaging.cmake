@@ -19,6 +19,28 @@ if(NOT KELVARIN_RELEASE_VERSION STREQUAL PROJECT_VERSION)
             "${PROJECT_VERSION}, with its date, at the top of <releases>")
 endif()
 
+execute_process(COMMAND date -u +%s -d "${KELVARIN_RELEASE_DATE} 00:00:00"
+                OUTPUT_VARIABLE _kelvarin_release_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+                ERROR_QUIET)
+# The packages' time stamps (every entry's time in the archives, and the archives' own; the
+# .deb's and the Windows ZIP's) are those of the last commit, so that building the same commit
+# again gives the same bytes: CPack clamps later times to SOURCE_DATE_EPOCH. The project configuration file runs in CPack
+# itself, when the package is made, so a new commit needs no new configuration; a release
+# tarball without git history uses the release date, and an epoch set from outside wins.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/package/source-date.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    execute_process(COMMAND git -C \"${PROJECT_SOURCE_DIR}\" log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(NOT epoch MATCHES \"^[0-9]+\$\")
+        set(epoch \"${_kelvarin_release_epoch}\")
+    endif()
+    set(ENV{SOURCE_DATE_EPOCH} \"\${epoch}\")
+endif()
+# A ZIP entry's time is the local time of day: the same in every time zone only as UTC.
+set(ENV{TZ} UTC)
+")
+
 if(WIN32 OR NOT KELVARIN_BUILD_UI)
     return()
 endif()
@@ -58,9 +80,6 @@ endfunction()
 execute_process(COMMAND date -u -R -d "${KELVARIN_RELEASE_DATE} 00:00:00"
                 OUTPUT_VARIABLE _kelvarin_release_time OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND date -u +%s -d "${KELVARIN_RELEASE_DATE} 00:00:00"
-                OUTPUT_VARIABLE _kelvarin_release_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
-                COMMAND_ERROR_IS_FATAL ANY)
 set(_kelvarin_changelog "kelvarin (${PROJECT_VERSION}) unstable; urgency=medium\n\n")
 string(REGEX MATCHALL "<(p|li)>[^<]*</(p|li)>" _kelvarin_items "${_kelvarin_release_notes}")
 foreach(item IN LISTS _kelvarin_items)
@@ -94,23 +113,6 @@ install(CODE "
                         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kelvarin\"
                         COMMAND_ERROR_IS_FATAL ANY)
     endif()")
-
-# The package's time stamps (every entry's time in the archives, and the archives' own) are
-# those of the last commit, so that building the same commit again gives the same bytes:
-# CPack clamps later times to SOURCE_DATE_EPOCH. The project configuration file runs in CPack
-# itself, when the package is made, so a new commit needs no new configuration; a release
-# tarball without git history uses the release date, and an epoch set from outside wins.
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/package/source-date.cmake)
-file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-    execute_process(COMMAND git -C \"${PROJECT_SOURCE_DIR}\" log -1 --format=%ct
-                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-    if(NOT epoch MATCHES \"^[0-9]+\$\")
-        set(epoch \"${_kelvarin_release_epoch}\")
-    endif()
-    set(ENV{SOURCE_DATE_EPOCH} \"\${epoch}\")
-endif()
-")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvarin)

@@ -6,18 +6,21 @@ if(NOT TARGET kelvarin)
 endif()
 
 # Qt's imported targets are seen only in the folders that look for Qt.
-find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
+find_package(Qt6 6.8 REQUIRED COMPONENTS Widgets)
 
 install(TARGETS kelvarin RUNTIME DESTINATION .)
 # Qt6Core, Qt6Gui and Qt6Widgets: the imported DLLs the program links against.
 install(FILES $<TARGET_RUNTIME_DLLS:kelvarin> DESTINATION .)
 
 # Qt looks for its plugins in folders beside the program: the Windows platform (without it no
-# window can open) and the native style of current Windows, when this Qt has it.
+# window can open) and the native styles of current Windows, from which Qt picks "windows11" on
+# Windows 11 and "windowsvista" elsewhere. Without the styles the program still starts, in the
+# plain look of Windows 95, so their absence has to stop the build rather than pass unnoticed.
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-if(TARGET Qt6::QWindowsVistaStylePlugin)
-    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+if(NOT TARGET Qt6::QModernWindowsStylePlugin)
+    message(FATAL_ERROR "This Qt has no modern Windows styles plugin (Qt6::QModernWindowsStylePlugin)")
 endif()
+install(FILES $<TARGET_FILE:Qt6::QModernWindowsStylePlugin> DESTINATION styles)
 
 # The C++ runtime of the compiler that built the program and Qt.
 set(KELVARIN_RUNTIME_DLLS)
@@ -55,4 +58,5 @@ set(CPACK_PACKAGE_VENDOR Kelvarin)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Editor for the gym-leader teams of a Nintendo DS game image")
 set(CPACK_PACKAGE_FILE_NAME kelvarin-${PROJECT_VERSION}-windows-x64)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/windows-zip-order.cmake)
 include(CPack)
