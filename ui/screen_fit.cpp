@@ -144,9 +144,11 @@ void FittedView::fitToScreen() {
     setGeometry(window_.rect());
 
     // The whole frame inside the free area, title bar first; a window not placed yet opens at
-    // the top of the free area, across its middle.
+    // the top of the free area, across its middle. The window is placed by its client area:
+    // window systems that have not framed it yet take a position as the client's, and the
+    // frame assumed until then is never smaller than a real one.
     const QSize outer = fit_.client.grownBy(fittedFrame_);
-    QPoint at = window_.pos();
+    QPoint at = window_.frameGeometry().topLeft();
     if (!shown_ && !window_.testAttribute(Qt::WA_Moved)) {
         at = {free.left() + (free.width() - outer.width()) / 2, free.top()};
     }
@@ -154,8 +156,9 @@ void FittedView::fitToScreen() {
         std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - outer.width())));
     at.setY(
         std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - outer.height())));
-    if (at != window_.pos()) {
-        window_.move(at);
+    const QPoint client = at + QPoint(fittedFrame_.left(), fittedFrame_.top());
+    if (client != window_.geometry().topLeft()) {
+        window_.setGeometry(QRect(client, fit_.client));
     }
 }
 
