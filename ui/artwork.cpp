@@ -1,6 +1,12 @@
 #include "ui/artwork.h"
 
+#include <QPainter>
+#include <QStyle>
+#include <QtMath>
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace kelvarin {
 
@@ -21,10 +27,23 @@ namespace {
 constexpr std::array<const char* const*, 8> kGymPictures{gym1, gym2, gym3, gym4,
                                                          gym5, gym6, gym7, gym8};
 
+// The icon at twice, three and four times its size, for title bars and task bars on scaled
+// screens: without them the icon is smoothed up from 32 pixels and blurs.
+constexpr std::array kIconMultiples{2, 3, 4};
+
+QPixmap Enlarged(const QPixmap& art, int times) {
+    return art.scaled(art.size() * times, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
 } // namespace
 
 QIcon ApplicationIcon() {
-    return QIcon(QPixmap(kelvarin_icon));
+    const QPixmap art(kelvarin_icon);
+    QIcon icon(art);
+    for (const int times : kIconMultiples) {
+        icon.addPixmap(Enlarged(art, times));
+    }
+    return icon;
 }
 
 QPixmap GymPicture(int gym) {
@@ -32,6 +51,32 @@ QPixmap GymPicture(int gym) {
         return {};
     }
     return QPixmap(kGymPictures[static_cast<std::size_t>(gym - 1)]);
+}
+
+void PixelArtLabel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    const QPixmap art = pixmap();
+    if (art.isNull()) {
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QRect room = contentsRect();
+    const int roomTimes = std::min(qFloor(room.width() * ratio) / art.width(),
+                                   qFloor(room.height() * ratio) / art.height());
+    const int times = std::max(1, std::min(qFloor(ratio), roomTimes));
+    QPixmap drawn = times == 1 ? art : Enlarged(art, times);
+    drawn.setDevicePixelRatio(ratio);
+
+    // Centred as a label centres it, then put on whole screen pixels, so that no picture pixel
+    // is split between two screen pixels.
+    QPainter painter(this);
+    const QRect centred =
+        QStyle::alignedRect(layoutDirection(), Qt::AlignCenter, art.size() * times / ratio, room);
+    const QTransform toScreen = painter.deviceTransform();
+    const QPointF onScreen = toScreen.map(QPointF(centred.topLeft()));
+    painter.drawPixmap(
+        toScreen.inverted().map(QPointF(std::round(onScreen.x()), std::round(onScreen.y()))),
+        drawn);
 }
 
 } // namespace kelvarin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QLabel>
 #include <QPixmap>
 
 namespace kelvarin {
@@ -8,5 +9,17 @@ namespace kelvarin {
 // The program's own artwork, built into the program from data/artwork/.
 QIcon ApplicationIcon();     // 32 x 32, a round yellow creature
 QPixmap GymPicture(int gym); // 21 x 21, the head of the gym's leader; gym 1 to 8
+
+// A picture box for pixel art. On a screen that scales the window, smoothing or stretching by a
+// fraction would blur the art or make its pixels uneven, so the picture is drawn in whole
+// screen pixels per picture pixel, without smoothing: twice as large at 200 %, as drawn at
+// 125 % and 150 %, never larger than the box.
+class PixelArtLabel final : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 } // namespace kelvarin

@@ -180,12 +180,11 @@ std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& spe
     // Lists are ordered last: they are the costliest to measure, and most fonts that do not
     // fit already fail on a caption.
     std::vector<TextBox> boxes;
-    boxes.push_back({QStringLiteral("cmdOpen"),
-                     ButtonRoom(style, Size(kOpenButtonTwips)),
-                     {QStringLiteral("Open")}});
-    boxes.push_back({QStringLiteral("cmdSave"),
-                     ButtonRoom(style, Size(kSaveButtonTwips)),
-                     {QStringLiteral("Save")}});
+    for (const PlacedText& button : {kOpenButton, kSaveButton}) {
+        boxes.push_back({ToQString(button.name),
+                         ButtonRoom(style, Size(button.twips)),
+                         {ToQString(button.text)}});
+    }
     const QSize titleRoom =
         FrameTitleRoom(TwipsToPixels(kGymFrameWidthTwips), TwipsToPixels(kPictureTwips.top()));
     for (const GymFrameLayout& gym : kGymFrames) {
@@ -202,9 +201,9 @@ std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& spe
                          LabelRoom(Size(kSpeciesHeadingTwips)),
                          {ToQString(kSpeciesHeadingText)}});
     }
-    boxes.push_back({QStringLiteral("Label25"),
-                     LabelRoom(Size(kCreditsLabelTwips)),
-                     {ToQString(kCreditsText)}});
+    boxes.push_back({ToQString(kCreditsLabel.name),
+                     LabelRoom(Size(kCreditsLabel.twips)),
+                     {ToQString(kCreditsLabel.text)}});
 
     // Every list of a kind has the same size, so one box per kind covers them all.
     const QSize levelRoom = ListRoom(style, Size(kFirstLevelListTwips));

@@ -5,6 +5,7 @@
 #include "ui/common_dialog.h"
 #include "ui/fixed_lists.h"
 #include "ui/font_fit.h"
+#include "ui/screen_fit.h"
 #include "ui/window_layout.h"
 
 #include <QComboBox>
@@ -33,9 +34,9 @@ QRect Shifted(QRect twips, int rows) {
     return twips;
 }
 
-QString ListDescription(int gym, int member, const char* kind) {
-    return QStringLiteral("Gym %1, member %2, %3").arg(gym).arg(member).arg(QLatin1String(kind));
-}
+// Gym 6's lists are shown and can be picked from, but stand for no field of the image.
+const QString kPlaceholderDescription =
+    QStringLiteral("Placeholder: not read from the image and not saved");
 
 QLabel* AddLabel(QWidget* parent, std::string_view name, const QString& text, const QRect& twips) {
     auto* label = new QLabel(text, parent);
@@ -51,17 +52,19 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     setObjectName(QStringLiteral("cmdOpen"));
     setWindowTitle(QStringLiteral("Kelvarin"));
     setWindowIcon(ApplicationIcon());
-    resize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
+    const QSize client(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
+    resize(client);
     // Chosen before any control exists, so that every control is made in it: changing the font
     // of 52 built lists would make each build its drop-down list at once. The texts are measured
     // in the style the lists are drawn in.
     const QStyle& drawnIn = UseCompactComboStyle();
     setFont(FontThatFits(
         WindowTextBoxes(drawnIn, models_->speciesEntries(), models_->levelEntries()), font()));
+    view_ = new FittedView(*this, client);
 
     // Created in keyboard order: Open, Save, then each gym's rows from top to bottom.
-    QPushButton* open = addButton("cmdOpen", QStringLiteral("Open"), kOpenButtonTwips);
-    QPushButton* save = addButton("cmdSave", QStringLiteral("Save"), kSaveButtonTwips);
+    QPushButton* open = addButton(kOpenButton);
+    QPushButton* save = addButton(kSaveButton);
     connect(open, &QPushButton::clicked, this, &MainWindow::cmdOpen_Click);
     connect(save, &QPushButton::clicked, this, &MainWindow::cmdSave_Click);
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, open,
@@ -77,16 +80,16 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-QPushButton* MainWindow::addButton(const char* name, const QString& caption, const QRect& twips) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(PixelRect(twips));
+QPushButton* MainWindow::addButton(const PlacedText& placed) {
+    auto* button = new QPushButton(ToQString(placed.text), view_->form());
+    button->setObjectName(ToQString(placed.name));
+    button->setGeometry(PixelRect(placed.twips));
     button->setAutoDefault(false);
     return button;
 }
 
 void MainWindow::addGymFrame(const GymFrameLayout& gym) {
-    auto* frame = new QGroupBox(ToQString(gym.caption), this);
+    auto* frame = new QGroupBox(ToQString(gym.caption), view_->form());
     frame->setObjectName(ToQString(gym.frame));
     const int height =
         gym.members == kMaxMembers ? kFourMemberFrameHeightTwips : kThreeMemberFrameHeightTwips;
@@ -96,7 +99,7 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
     AddLabel(frame, gym.levelHeading, ToQString(kLevelHeadingText), kLevelHeadingTwips);
     AddLabel(frame, gym.speciesHeading, ToQString(kSpeciesHeadingText), kSpeciesHeadingTwips);
 
-    auto* picture = new QLabel(frame);
+    auto* picture = new PixelArtLabel(frame);
     picture->setObjectName(ToQString(gym.picture));
     picture->setGeometry(PixelRect(kPictureTwips));
     picture->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -107,23 +110,36 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
     for (int row = 0; row < gym.members; ++row) {
         const MemberRow member = ListNames(gym, row);
         const int number = row + 1;
-        addList(frame, member.levelList, Shifted(kFirstLevelListTwips, row),
-                gym.boundToRoster ? models_->level() : models_->levelPlaceholder(),
-                ListDescription(gym.gym, number, "level"));
-        addList(frame, member.speciesList, Shifted(kFirstSpeciesListTwips, row),
-                gym.boundToRoster ? models_->species() : models_->speciesPlaceholder(),
-                ListDescription(gym.gym, number, "species"));
+        QComboBox* level =
+            addList(frame, member.levelList, Shifted(kFirstLevelListTwips, row),
+                    gym.boundToRoster ? models_->level() : models_->levelPlaceholder(),
+                    FieldName(gym.gym, number, SlotKind::Level));
+        QComboBox* species =
+            addList(frame, member.speciesList, Shifted(kFirstSpeciesListTwips, row),
+                    gym.boundToRoster ? models_->species() : models_->speciesPlaceholder(),
+                    FieldName(gym.gym, number, SlotKind::Species));
+        if (!gym.boundToRoster) {
+            level->setAccessibleDescription(kPlaceholderDescription);
+            species->setAccessibleDescription(kPlaceholderDescription);
+        }
     }
 }
 
 QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QRect& twips,
-                               QAbstractItemModel* entries, const QString& accessibleName) {
+                               QAbstractItemModel* entries, const QString& fieldName) {
     auto* list = new QComboBox(frame);
     list->setObjectName(ToQString(name));
     list->setModel(entries);
     list->setCurrentIndex(-1);
     list->setGeometry(PixelRect(twips));
-    list->setAccessibleName(accessibleName);
+    // Screen readers on Windows take a list's name from here. On Linux Qt names a list by its
+    // current entry once it has one, as the accessibility bus expects, and says which field it
+    // is through the label that names the list: an unseen one, as the window shows no such
+    // text.
+    list->setAccessibleName(fieldName);
+    auto* label = new QLabel(fieldName, frame);
+    label->setBuddy(list);
+    label->hide();
     // A wheel turned over the window must not change a value on its way past: a list takes the
     // wheel only once it has the keyboard focus, by a click or by Tab.
     list->setFocusPolicy(Qt::StrongFocus);
@@ -132,16 +148,17 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
 }
 
 void MainWindow::addCredits() {
-    auto* strip = new QGroupBox(this);
-    strip->setObjectName(QStringLiteral("Frame4"));
+    auto* strip = new QGroupBox(view_->form());
+    strip->setObjectName(ToQString(kCreditsFrame));
     strip->setGeometry(PixelRect(kCreditsFrameTwips));
-    AddLabel(strip, "Label25", ToQString(kCreditsText), kCreditsLabelTwips);
+    AddLabel(strip, kCreditsLabel.name, ToQString(kCreditsLabel.text), kCreditsLabel.twips);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         if (const auto* list = qobject_cast<QComboBox*>(watched); list && !list->hasFocus()) {
-            event->ignore();
+            // The wheel goes on to the view, which scrolls where the window is cut.
+            view_->scrollBy(event);
             return true;
         }
     }

@@ -16,8 +16,10 @@ class QPushButton;
 
 namespace kelvarin {
 
+class FittedView;
 class FixedListModels;
 struct GymFrameLayout;
+struct PlacedText;
 
 // The editor: eight gym frames of drop-down lists between an Open and a Save button. Its
 // object name is the form's, "cmdOpen"; the Open button inside it carries the same name.
@@ -59,14 +61,15 @@ class MainWindow final : public QWidget {
     // overwrite it all the same.
     bool askSaveAnyway(const SaveResult& changed);
 
-    QPushButton* addButton(const char* name, const QString& caption, const QRect& twips);
+    QPushButton* addButton(const PlacedText& placed);
     void addGymFrame(const GymFrameLayout& gym);
     QComboBox* addList(QGroupBox* frame, std::string_view name, const QRect& twips,
-                       QAbstractItemModel* entries, const QString& accessibleName);
+                       QAbstractItemModel* entries, const QString& fieldName);
     void addCredits();
 
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;
+    FittedView* view_ = nullptr; // holds every control
     NamedLists lists_{*this};
     std::string ImagePath;
     ImageRecord loaded_; // what the file was at the last load or save, for the next save

@@ -1,7 +1,5 @@
 #include "ui/window_layout.h"
 
-#include "roster/roster_slot.h"
-
 namespace kelvarin {
 
 namespace {
@@ -36,6 +34,13 @@ MemberRow ListNames(const GymFrameLayout& gym, int row) {
     const RosterSlot* species = FindSlot(gym.gym, row + 1, SlotKind::Species);
     return {level ? level->control : std::string_view(),
             species ? species->control : std::string_view()};
+}
+
+QString FieldName(int gym, int member, SlotKind kind) {
+    return QStringLiteral("Gym %1, member %2, %3")
+        .arg(gym)
+        .arg(member)
+        .arg(QLatin1String(SlotKindName(kind)));
 }
 
 } // namespace kelvarin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "roster/roster_slot.h"
+
 #include <QRect>
 #include <QString>
 
@@ -32,8 +34,16 @@ inline QString ToQString(std::string_view text) {
 inline constexpr int kClientWidthTwips = 6855;
 inline constexpr int kClientHeightTwips = 11535;
 
-inline constexpr QRect kOpenButtonTwips{2520, 240, 975, 375};
-inline constexpr QRect kSaveButtonTwips{3480, 240, 855, 375};
+// A control that shows one fixed text: its name, its text and its place.
+struct PlacedText {
+    std::string_view name;
+    std::string_view text;
+    QRect twips;
+};
+
+// The two buttons, in keyboard order.
+inline constexpr PlacedText kOpenButton{"cmdOpen", "Open", {2520, 240, 975, 375}};
+inline constexpr PlacedText kSaveButton{"cmdSave", "Save", {3480, 240, 855, 375}};
 
 inline constexpr int kGymFrameWidthTwips = 3135;
 inline constexpr int kThreeMemberFrameHeightTwips = 2175;
@@ -48,11 +58,13 @@ inline constexpr QRect kFirstLevelListTwips{120, 960, 615, 315};
 inline constexpr QRect kFirstSpeciesListTwips{840, 960, 2175, 315};
 inline constexpr int kMemberRowStepTwips = 360;
 
+// The untitled credits strip at the bottom and its one line, placed within the strip.
+inline constexpr std::string_view kCreditsFrame = "Frame4";
 inline constexpr QRect kCreditsFrameTwips{120, 10800, 6615, 615};
-inline constexpr QRect kCreditsLabelTwips{120, 120, 6375, 375};
-
-inline constexpr std::string_view kCreditsText =
-    "Kelvarin gym leader team editor, written by the Kelvarin developers";
+inline constexpr PlacedText kCreditsLabel{
+    "Label25",
+    "Kelvarin gym leader team editor, written by the Kelvarin developers",
+    {120, 120, 6375, 375}};
 inline constexpr std::string_view kLevelHeadingText = "Lv";
 inline constexpr std::string_view kSpeciesHeadingText = "Pokemon";
 
@@ -93,5 +105,9 @@ constexpr QRect LeaderLabelTwips(const GymFrameLayout& gym) {
 
 // The names of the level and species lists of member row `row` (from 0) of `gym`.
 MemberRow ListNames(const GymFrameLayout& gym, int row);
+
+// What a screen reader calls the list of `kind` of member `member` (from 1) of `gym`:
+// "Gym 8, member 4, species".
+QString FieldName(int gym, int member, SlotKind kind);
 
 } // namespace kelvarin

@@ -30,6 +30,9 @@ QStringList Entries(const QComboBox& list) {
 std::vector<TextBox> TextBoxesOf(const QWidget& root) {
     std::vector<TextBox> boxes;
     for (const QWidget* widget : root.findChildren<QWidget*>()) {
+        if (widget->isHidden()) {
+            continue; // never drawn, such as the labels that name the lists to screen readers
+        }
         const QString owner = widget->objectName();
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             if (!label->text().isEmpty()) {
@@ -46,6 +49,9 @@ std::vector<TextBox> TextBoxesOf(const QWidget& root) {
             }
             int firstControlTop = kUnlimited;
             for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (child->isHidden()) {
+                    continue;
+                }
                 firstControlTop = std::min(firstControlTop, child->y());
             }
             // Styles leave a blank after a frame title.

@@ -6,6 +6,7 @@
 #include "roster/roster.h"
 #include "ui/artwork.h"
 #include "ui/font_fit.h"
+#include "ui/screen_fit.h"
 #include "widget_text_boxes.h"
 
 #include <QAbstractItemModel>
@@ -14,8 +15,12 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
+#include <set>
 #include <span>
 
 namespace kelvarin::testing {
@@ -229,6 +234,121 @@ TEST_F(WindowLayoutTest, EveryListHasASpokenName) {
                               .arg(QLatin1String(SlotKindName(slot.kind))))
             << slot.control;
     }
+}
+
+struct FitCase {
+    const char* what;
+    QSize room;
+    QSize client;
+    bool across;
+    bool down;
+};
+
+TEST(ScreenFit, CutsOnlyWhatTheFreeAreaCannotHold) {
+    const QSize designed(457, 769);
+    const int bar = 15;
+    const FitCase cases[] = {
+        {"roomy", {1904, 1016}, designed, false, false},
+        {"exactly", designed, designed, false, false},
+        {"a pixel short", {472, 768}, {472, 768}, false, true},
+        {"a pixel short, no room for the bar", {457, 768}, {457, 768}, true, true},
+        {"laptop with panel", {1264, 632}, {472, 632}, false, true},
+        {"no room for the bar", {470, 600}, {470, 600}, true, true},
+        {"narrow", {400, 900}, {400, 784}, true, false},
+        {"narrow, no room for the bar", {400, 780}, {400, 780}, true, true},
+        {"unknown screen", {0, 0}, designed, false, false},
+    };
+    for (const FitCase& each : cases) {
+        const ScreenFit fit = FitOnScreen(designed, each.room, bar);
+        EXPECT_EQ(fit.client, each.client) << each.what;
+        EXPECT_EQ(fit.scrollsAcross, each.across) << each.what;
+        EXPECT_EQ(fit.scrollsDown, each.down) << each.what;
+    }
+}
+
+// Whatever screen the suite runs on. CTest runs this case once more on each of the screens in
+// tests/ui/screens: a large one, what a 48-pixel panel leaves of a 1280 x 720 laptop, and
+// 1920 x 1080 at 150 %.
+TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    const std::string expected = dir.file("expected.nds");
+    MakeRosterImage(expected);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
+
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QRect free = window.screen()->availableGeometry();
+    const auto* view = window.findChild<FittedView*>();
+    ASSERT_NE(view, nullptr);
+    const QSize designed(457, 769);
+    EXPECT_TRUE(free.contains(window.frameGeometry()))
+        << "free area " << free.width() << "x" << free.height() << ", window "
+        << window.frameGeometry().width() << "x" << window.frameGeometry().height();
+    const bool fits = view->fit().fits();
+    EXPECT_EQ(view->horizontalScrollBar()->isVisible(), view->fit().scrollsAcross);
+    EXPECT_EQ(view->verticalScrollBar()->isVisible(), view->fit().scrollsDown);
+    if (fits) {
+        EXPECT_EQ(window.size(), designed);
+    } else {
+        EXPECT_LT(window.height() * window.width(), designed.height() * designed.width());
+    }
+    // The controls keep their places against each other whether or not the view scrolls.
+    EXPECT_EQ(list("G8P4")->mapTo(view->widget(), QPoint(0, 0)), QPoint(296, 672));
+
+    QWidget* focused = button("cmdOpen");
+    focused->setFocus();
+    std::vector<QString> visited;
+    for (int stop = 0; stop < 54; ++stop) {
+        ASSERT_EQ(QApplication::focusWidget(), focused);
+        visited.push_back(focused->objectName());
+        const QRect place(focused->mapTo(view->viewport(), QPoint(0, 0)), focused->size());
+        EXPECT_TRUE(view->viewport()->rect().contains(place))
+            << focused->objectName().toStdString() << " at " << place.y() << " in "
+            << view->viewport()->height();
+        if (stop < 53) {
+            QTest::keyClick(focused, Qt::Key_Tab);
+            focused = QApplication::focusWidget();
+        }
+    }
+    ASSERT_EQ(visited.back(), "G8P4");
+    EXPECT_EQ(std::set<QString>(visited.begin(), visited.end()).size(), 54u);
+    // Focus that comes other than by Tab, such as by a click, brings its field into view too.
+    button("cmdOpen")->setFocus();
+    view->verticalScrollBar()->setValue(0);
+    list("G8P4")->setFocus();
+    const QRect clicked(list("G8P4")->mapTo(view->viewport(), QPoint(0, 0)), list("G8P4")->size());
+    EXPECT_TRUE(view->viewport()->rect().contains(clicked)) << clicked.y();
+
+    // The wheel over a list without the focus scrolls the view where it scrolls, and never
+    // changes the list; over the focused list it changes the list.
+    QComboBox* top = list("g11");
+    const int topBefore = top->currentIndex();
+    view->verticalScrollBar()->setValue(0);
+    QWheelEvent wheel(QPointF(5, 5), top->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(top, &wheel);
+    EXPECT_EQ(top->currentIndex(), topBefore);
+    if (view->fit().scrollsDown) {
+        EXPECT_GT(view->verticalScrollBar()->value(), 0);
+    } else {
+        EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+    }
+
+    // A change made by keys at the last stop reaches exactly its two bytes.
+    QComboBox* last = list("G8P4");
+    const int loaded = last->currentIndex();
+    ASSERT_GT(loaded, 0);
+    QTest::keyClick(last, Qt::Key_Down);
+    const int chosen = last->currentIndex();
+    ASSERT_EQ(chosen, loaded + 1);
+    StoreField(expected, 0x1C300A4, static_cast<std::uint16_t>(chosen));
+    EXPECT_TRUE(MessagesShownDuring([&] {
+                    QTest::keyClick(last, Qt::Key_S, Qt::ControlModifier);
+                }).empty());
+    EXPECT_TRUE(DifferingOffsets(expected, image).empty());
 }
 
 TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
