@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QWidget>
 
 #include <cstdio>
 #include <ctime>
@@ -20,8 +19,9 @@ class FirstPaintProbe final : public QObject {
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!seen_ && event->type() == QEvent::Paint && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->isWindow()) {
+        // Any widget's paint: a window whose content fills it (a scroll area, say) may never
+        // paint itself, and the widgets of one window are painted in one pass.
+        if (!seen_ && event->type() == QEvent::Paint && watched->isWidgetType()) {
             seen_ = true;
             // Queued, so that it runs once this paint has been drawn and handed on.
             QMetaObject::invokeMethod(this, &FirstPaintProbe::report, Qt::QueuedConnection);
