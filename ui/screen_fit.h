@@ -33,6 +33,8 @@ ScreenFit FitOnScreen(QSize designed, QSize room, int scrollBar);
 // The view of the window's content: the whole window, scrolling only where the screen is too
 // small. The window's controls go into form(); the view takes the focus of none of them.
 class FittedView final : public QScrollArea {
+    Q_OBJECT
+
   public:
     // `window` is a top-level widget that the view fills; `designed` its designed client area.
     FittedView(QWidget& window, QSize designed);
