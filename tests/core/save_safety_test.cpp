@@ -318,6 +318,10 @@ TEST(TornWrites, AFieldIsAlwaysWhollyOldOrWhollyNewWhenASaveIsKilled) {
         first.setSelectedIndex(slot.control, slot.kind == SlotKind::Species ? 0x0011 : 5);
         second.setSelectedIndex(slot.control, slot.kind == SlotKind::Species ? 0x0122 : 100);
     }
+    // Every field starts as one of the two sets: a kill before the first save is through must
+    // not leave the image's own values, which neither set holds, to be taken for a torn field.
+    ImageRecord start;
+    ASSERT_TRUE(SaveRoster(image, first, start, SaveMode::Overwrite).saved());
     std::mt19937 random(20261209);
     std::uniform_int_distribution<int> lifetime(300, 4000);
     int cutMidSave = 0;
