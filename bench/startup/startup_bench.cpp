@@ -4,6 +4,10 @@
 // the first paint and quits.
 //
 // Runs on the offscreen platform unless a display or QT_QPA_PLATFORM is set.
+//
+// KELVARIN_STARTUP_BASELINE=PATH times a third program, another build of kelvarin_probed (an
+// earlier commit's, say), in the same run and compares the editor with it: a change's cost to
+// start-up, free of the drift between runs.
 
 #include <benchmark/benchmark.h>
 
@@ -205,7 +209,19 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) {
         return 1;
     }
-    // One unmeasured start of each, so that neither pays for a cold file cache.
+    const char* baseline = std::getenv("KELVARIN_STARTUP_BASELINE");
+    if (baseline != nullptr && *baseline != '\0') {
+        benchmark::RegisterBenchmark(
+            "BM_BaselineStartup",
+            [baseline](benchmark::State& state) { MeasureStarts(state, baseline); })
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(kStartsPerRepetition)
+            ->Repetitions(kRepetitions)
+            ->ReportAggregatesOnly(true);
+        Measure(baseline);
+    }
+    // One unmeasured start of each, so that none pays for a cold file cache.
     Measure(KELVARIN_FLOOR_PROGRAM);
     Measure(KELVARIN_EDITOR_PROGRAM);
 
@@ -226,5 +242,11 @@ int main(int argc, char** argv) {
     std::printf("Peak memory, medians: editor %.1f MiB, floor %.1f MiB, difference %.1f MiB, "
                 "ratio %.3f (aim: difference <= 8 MiB)\n",
                 editorPeak, floorPeak, editorPeak - floorPeak, editorPeak / floorPeak);
+    if (const auto before = reporter.medians.find("BM_BaselineStartup");
+        before != reporter.medians.end()) {
+        std::printf("Against the baseline, medians: editor %.1f ms, baseline %.1f ms, ratio %.3f\n",
+                    editorTime, before->second.milliseconds,
+                    editorTime / before->second.milliseconds);
+    }
     return 0;
 }
