@@ -81,13 +81,15 @@ class Program:
         return wait_for(f"the program's '{prefix}'", probe)[0]
 
     def end(self):
-        """Closes its input, which ends it; kills it if it does not end."""
+        """Closes its input, which ends it, and returns its exit status; kills it if it does not
+        end."""
         self.process.stdin.close()
         try:
-            self.process.wait(timeout=10)
+            return self.process.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+            return "killed: it did not end within 10 s of its input closing"
 
 
 def application_of(pid):
@@ -258,8 +260,10 @@ def main():
     except (TimeoutError, RuntimeError, KeyError, IndexError) as failure:
         problems.append(f"{type(failure).__name__}: {failure}")
     finally:
-        program.end()
+        status = program.end()
         pyatspi.Registry.deregisterEventListener(listen, "object:text-changed:insert")
+    if status != 0:
+        problems.append(f"the program's exit status: {status}")
 
     for problem in problems:
         print(f"FAILED: {problem}")
