@@ -408,6 +408,16 @@ TEST_F(WindowLayoutTest, ListsAnnounceNewEntriesAndTheirDropDown) {
                      << QGuiApplication::platformName().toStdString()
                      << " platform, so Qt announces nothing";
     }
+    // A window made while a bridge listens: Qt tells it of each list as the list is being made,
+    // while it is not yet a list of ours.
+    {
+        StandInDialogs noDialogs;
+        const MainWindow made(noDialogs);
+        auto* fresh = made.findChild<QComboBox*>(QStringLiteral("G8P4"));
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_EQ(Spoken(fresh)->text(QAccessible::Name), "Gym 8, member 4, species");
+        EXPECT_NE(Spoken(fresh)->textInterface(), nullptr);
+    }
     AccessibilityEvents events;
     const std::string image = dir.file("image.nds");
     MakeRosterImage(image);
