@@ -3,6 +3,7 @@
 #include "roster/roster.h"
 #include "ui/artwork.h"
 #include "ui/common_dialog.h"
+#include "ui/field_list.h"
 #include "ui/fixed_lists.h"
 #include "ui/font_fit.h"
 #include "ui/screen_fit.h"
@@ -127,19 +128,13 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
 
 QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QRect& twips,
                                QAbstractItemModel* entries, const QString& fieldName) {
-    auto* list = new QComboBox(frame);
+    auto* list = new FieldList(frame);
     list->setObjectName(ToQString(name));
     list->setModel(entries);
     list->setCurrentIndex(-1);
     list->setGeometry(PixelRect(twips));
-    // Screen readers on Windows take a list's name from here. On Linux Qt names a list by its
-    // current entry once it has one, as the accessibility bus expects, and says which field it
-    // is through the label that names the list: an unseen one, as the window shows no such
-    // text.
+    // What a screen reader calls the list, whatever entry it shows; the entry is its value.
     list->setAccessibleName(fieldName);
-    auto* label = new QLabel(fieldName, frame);
-    label->setBuddy(list);
-    label->hide();
     // A wheel turned over the window must not change a value on its way past: a list takes the
     // wheel only once it has the keyboard focus, by a click or by Tab.
     list->setFocusPolicy(Qt::StrongFocus);

@@ -53,8 +53,13 @@ FittedView::FittedView(QWidget& window, QSize designed)
     // Lays the viewport out at once in the frame-less view, not at the first show.
     setViewportMargins(0, 0, 0, 0);
     window.installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* focused) { bringIntoView(focused); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget*, QWidget* focused) { bringIntoView(focused); });
+}
+
+// The controls inside lose the focus as they are destroyed, after this view has ceased to be one.
+FittedView::~FittedView() {
+    disconnect(focusWatch_);
 }
 
 void FittedView::scrollBy(QEvent* wheel) {

@@ -38,6 +38,7 @@ class FittedView final : public QScrollArea {
   public:
     // `window` is a top-level widget that the view fills; `designed` its designed client area.
     FittedView(QWidget& window, QSize designed);
+    ~FittedView() override;
 
     [[nodiscard]] QWidget* form() const { return widget(); }
     [[nodiscard]] const ScreenFit& fit() const { return fit_; }
@@ -60,6 +61,7 @@ class FittedView final : public QScrollArea {
     QMargins fittedFrame_;
     bool shown_ = false;
     QMetaObject::Connection screenChanged_;
+    QMetaObject::Connection focusWatch_;
     QList<QMetaObject::Connection> screenWatch_;
 };
 

@@ -31,7 +31,7 @@ std::vector<TextBox> TextBoxesOf(const QWidget& root) {
     std::vector<TextBox> boxes;
     for (const QWidget* widget : root.findChildren<QWidget*>()) {
         if (widget->isHidden()) {
-            continue; // never drawn, such as the labels that name the lists to screen readers
+            continue; // never drawn
         }
         const QString owner = widget->objectName();
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {

@@ -10,6 +10,8 @@
 #include "widget_text_boxes.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -22,6 +24,7 @@
 
 #include <set>
 #include <span>
+#include <utility>
 
 namespace kelvarin::testing {
 namespace {
@@ -221,18 +224,245 @@ TEST_F(WindowLayoutTest, KeyboardVisitsOpenSaveThenEveryGymRowInOrder) {
     EXPECT_EQ(visited, expected);
 }
 
-TEST_F(WindowLayoutTest, EveryListHasASpokenName) {
-    EXPECT_EQ(list("g32")->accessibleName(), "Gym 3, member 2, level");
-    EXPECT_EQ(list("G3P2")->accessibleName(), "Gym 3, member 2, species");
-    EXPECT_EQ(list("Combo20")->accessibleName(), "Gym 6, member 3, level");
-    EXPECT_EQ(list("G8P4")->accessibleName(), "Gym 8, member 4, species");
-    for (const RosterSlot& slot : kRosterSlots) {
-        const QString spoken = list(slot.control)->accessibleName();
-        EXPECT_EQ(spoken, QStringLiteral("Gym %1, member %2, %3")
-                              .arg(slot.gym)
-                              .arg(slot.member)
-                              .arg(QLatin1String(SlotKindName(slot.kind))))
-            << slot.control;
+QAccessibleInterface* Spoken(QComboBox* list) {
+    return QAccessible::queryAccessibleInterface(list);
+}
+
+// A screen reader tells the lists apart by their names, before and after a load alike, and hears
+// the entry a list shows as its value (and as its only text), never in place of its name.
+TEST_F(WindowLayoutTest, EveryListIsNamedByItsFieldAndValuedByItsEntry) {
+    std::map<QString, QString> namesBefore;
+    for (QComboBox* each : window.findChildren<QComboBox*>()) {
+        namesBefore[each->objectName()] = Spoken(each)->text(QAccessible::Name);
+        EXPECT_EQ(Spoken(each)->text(QAccessible::Value), "") << each->objectName().toStdString();
+    }
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
+
+    const QString placeholder =
+        QStringLiteral("Placeholder: not read from the image and not saved");
+    const struct {
+        const char* list;
+        const char* name;
+        bool bound;
+    } rows[] = {
+        {"G8P4", "Gym 8, member 4, species", true},  {"g32", "Gym 3, member 2, level", true},
+        {"g2p1", "Gym 2, member 1, species", true},  {"Combo20", "Gym 6, member 3, level", false},
+        {"G6P1", "Gym 6, member 1, species", false},
+    };
+    for (const auto& row : rows) {
+        QAccessibleInterface* spoken = Spoken(list(row.list));
+        ASSERT_NE(spoken, nullptr) << row.list;
+        EXPECT_EQ(spoken->role(), QAccessible::ComboBox) << row.list;
+        EXPECT_EQ(spoken->text(QAccessible::Name), row.name) << row.list;
+        EXPECT_EQ(spoken->text(QAccessible::Description), row.bound ? QString() : placeholder)
+            << row.list;
+        // A loaded list shows the stored entry; gym 6's lists are not loaded.
+        EXPECT_EQ(spoken->text(QAccessible::Value).isEmpty(), !row.bound) << row.list;
+    }
+
+    std::set<QString> names;
+    for (QComboBox* each : window.findChildren<QComboBox*>()) {
+        const std::string control = each->objectName().toStdString();
+        QAccessibleInterface* spoken = Spoken(each);
+        const QString name = spoken->text(QAccessible::Name);
+        const QString value = spoken->text(QAccessible::Value);
+        EXPECT_EQ(name, namesBefore[each->objectName()]) << control;
+        EXPECT_FALSE(name.isEmpty()) << control;
+        EXPECT_NE(name, value) << control;
+        EXPECT_EQ(value, each->currentText()) << control;
+        names.insert(name);
+
+        QAccessibleTextInterface* text = spoken->textInterface();
+        ASSERT_NE(text, nullptr) << control;
+        EXPECT_EQ(text->characterCount(), value.size()) << control;
+        EXPECT_EQ(text->text(0, -1), value) << control;
+        EXPECT_EQ(text->text(1, 3), value.mid(1, 2)) << control;
+        EXPECT_EQ(spoken->editableTextInterface(), nullptr) << control;
+    }
+    EXPECT_EQ(names.size(), 52u);
+}
+
+// The drop-down list opens and closes through the interface, as by a click, and the entry's
+// characters lie where the list draws them.
+TEST_F(WindowLayoutTest, ListsOpenThroughTheirInterfaceAndPlaceTheirText) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QComboBox* species = list("G8P4");
+    species->setCurrentIndex(405);
+    QAccessibleInterface* spoken = Spoken(species);
+    EXPECT_TRUE(spoken->state().expandable);
+    EXPECT_TRUE(spoken->state().focusable);
+    EXPECT_FALSE(spoken->state().expanded);
+    EXPECT_FALSE(spoken->state().editable);
+
+    QAccessibleActionInterface* actions = spoken->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+    EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::showMenuAction());
+    EXPECT_TRUE(species->view()->isVisible());
+    EXPECT_TRUE(spoken->state().expanded);
+    // The open list is the one child, and knows the list as its parent.
+    ASSERT_EQ(spoken->childCount(), 1);
+    QAccessibleInterface* popup = spoken->child(0);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->object(), static_cast<QObject*>(species->view()));
+    EXPECT_EQ(spoken->indexOfChild(popup), 0);
+    EXPECT_EQ(popup->parent(), spoken);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(species->view()->isVisible());
+    EXPECT_FALSE(spoken->state().expanded);
+
+    QAccessibleTextInterface* text = spoken->textInterface();
+    ASSERT_NE(text, nullptr);
+    const QRect onScreen(species->mapToGlobal(QPoint(0, 0)), species->size());
+    const int count = text->characterCount();
+    ASSERT_GT(count, 2);
+    for (int offset = 0; offset < count; ++offset) {
+        const QRect character = text->characterRect(offset);
+        EXPECT_TRUE(onScreen.contains(character)) << offset;
+        EXPECT_EQ(text->offsetAtPoint(character.center()), offset) << offset;
+    }
+    EXPECT_TRUE(text->characterRect(count).isNull());
+    EXPECT_TRUE(text->characterRect(-1).isNull());
+    EXPECT_EQ(text->offsetAtPoint(onScreen.topLeft() - QPoint(1, 1)), -1);
+}
+
+// What assistive technology is told as the window changes, recorded in place of the platform's
+// bridge to it. Qt tells nothing unless a bridge is listening.
+class AccessibilityEvents {
+  public:
+    struct Event {
+        QAccessible::Event type;
+        const QObject* object;
+        QString value;    // of a value change
+        QString removed;  // of a text change
+        QString inserted; // of a text change
+        bool expanded;    // a change of state: whether the drop-down list is open, as told then
+    };
+
+    AccessibilityEvents() {
+        recorded().clear();
+        previous_ = QAccessible::installUpdateHandler(&Record);
+    }
+    ~AccessibilityEvents() { QAccessible::installUpdateHandler(previous_); }
+    AccessibilityEvents(const AccessibilityEvents&) = delete;
+    AccessibilityEvents& operator=(const AccessibilityEvents&) = delete;
+
+    // Whether a bridge listens. Qt's offscreen platform has none; elsewhere the bridge may take a
+    // moment to reach the accessibility bus.
+    static bool Listened() {
+        if (QAccessible::isActive()) {
+            return true;
+        }
+        return QGuiApplication::platformName() != QLatin1String("offscreen") &&
+               QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000);
+    }
+
+    void clear() { recorded().clear(); }
+    [[nodiscard]] std::vector<Event> of(const QObject* object, QAccessible::Event type) const {
+        std::vector<Event> found;
+        for (const Event& each : recorded()) {
+            if (each.object == object && each.type == type) {
+                found.push_back(each);
+            }
+        }
+        return found;
+    }
+
+  private:
+    static std::vector<Event>& recorded() {
+        static std::vector<Event> events;
+        return events;
+    }
+    static void Record(QAccessibleEvent* event) {
+        Event kept{event->type(), event->object(), {}, {}, {}, false};
+        if (event->type() == QAccessible::ValueChanged) {
+            kept.value = static_cast<QAccessibleValueChangeEvent*>(event)->value().toString();
+        } else if (event->type() == QAccessible::TextUpdated) {
+            const auto* update = static_cast<QAccessibleTextUpdateEvent*>(event);
+            kept.removed = update->textRemoved();
+            kept.inserted = update->textInserted();
+        } else if (event->type() == QAccessible::StateChanged) {
+            if (!static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().expanded) {
+                return;
+            }
+            kept.expanded = event->accessibleInterface()->state().expanded;
+        }
+        recorded().push_back(kept);
+    }
+
+    QAccessible::UpdateHandler previous_ = nullptr;
+};
+
+// A new entry, loaded or picked, is announced as the list's value and as its text; opening and
+// closing the drop-down list as a change of state. CTest runs this on the accessibility bus
+// (Accessibility.Announcements).
+TEST_F(WindowLayoutTest, ListsAnnounceNewEntriesAndTheirDropDown) {
+    if (!AccessibilityEvents::Listened()) {
+        GTEST_SKIP() << "no bridge to assistive technology is active on the "
+                     << QGuiApplication::platformName().toStdString()
+                     << " platform, so Qt announces nothing";
+    }
+    // A window made while a bridge listens: Qt tells it of each list as the list is being made,
+    // while it is not yet a list of ours.
+    {
+        StandInDialogs noDialogs;
+        const MainWindow made(noDialogs);
+        auto* fresh = made.findChild<QComboBox*>(QStringLiteral("G8P4"));
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_EQ(Spoken(fresh)->text(QAccessible::Name), "Gym 8, member 4, species");
+        EXPECT_NE(Spoken(fresh)->textInterface(), nullptr);
+    }
+    AccessibilityEvents events;
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
+
+    QComboBox* species = list("G8P4");
+    const auto expectAnnounced = [&](const char* what, const QString& before) {
+        const QString now = species->currentText();
+        ASSERT_NE(now, before) << what;
+        // Qt's combo box announces its value itself.
+        const auto values = events.of(species, QAccessible::ValueChanged);
+        ASSERT_FALSE(values.empty()) << what;
+        EXPECT_EQ(values.back().value, now) << what;
+        const auto texts = events.of(species, QAccessible::TextUpdated);
+        ASSERT_EQ(texts.size(), 1u) << what;
+        EXPECT_EQ(texts.front().removed, before) << what;
+        EXPECT_EQ(texts.front().inserted, now) << what;
+        EXPECT_EQ(Spoken(species)->text(QAccessible::Name), "Gym 8, member 4, species") << what;
+    };
+    expectAnnounced("load", QString());
+    const std::pair<const char*, Qt::Key> keys[] = {
+        {"Down", Qt::Key_Down}, {"End", Qt::Key_End}, {"Home", Qt::Key_Home}};
+    for (const auto& [what, key] : keys) {
+        const QString before = species->currentText();
+        events.clear();
+        QTest::keyClick(species, key);
+        expectAnnounced(what, before);
+    }
+    // The same entry again is no news.
+    events.clear();
+    species->setCurrentIndex(species->currentIndex());
+    EXPECT_TRUE(events.of(species, QAccessible::TextUpdated).empty());
+
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const bool open : {true, false}) {
+        events.clear();
+        if (open) {
+            species->showPopup();
+        } else {
+            species->hidePopup();
+        }
+        const auto states = events.of(species, QAccessible::StateChanged);
+        ASSERT_FALSE(states.empty()) << open;
+        EXPECT_EQ(states.back().expanded, open);
     }
 }
 

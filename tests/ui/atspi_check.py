@@ -1,0 +1,275 @@
+#!/usr/bin/python3
+"""What a screen reader on Linux reads of the editor's lists over the accessibility bus (AT-SPI).
+
+Starts the window program named by the first argument (tests/ui/atspi_window.cpp), finds its
+application on the bus and reads G8P4, the species list of gym 8's fourth member, before and
+after pressing Open through the bus as assistive technology does: its name, its text (the entry
+it shows), its description, states and relations; then a list of gym 6, and the names of all 52
+lists. Prints what it read. Exits 1 when a list is not named by its field, its entry is not its
+text, its field would be spoken twice, or the new entry was not announced. Runs under
+tests/ui/on-accessibility-bus, which gives it an X display and the accessibility bus.
+"""
+
+import queue
+import subprocess
+import sys
+import threading
+import time
+
+try:
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import GLib
+
+    import pyatspi
+except (ImportError, ValueError) as missing:
+    print(f"skipped: pyatspi cannot be used ({missing}); python3-pyatspi provides it")
+    sys.exit(0)
+
+FIELD = "Gym 8, member 4, species"
+GYM6_FIELD = "Gym 6, member 1, species"
+PLACEHOLDER = "Placeholder: not read from the image and not saved"
+LISTS = 52
+WAIT = 30  # seconds for any one thing to happen
+
+
+def pump():
+    """Lets libatspi take in what the bus sent, such as the events listened for."""
+    context = GLib.MainContext.default()
+    while context.pending():
+        context.iteration(False)
+
+
+def wait_for(what, probe, seconds=WAIT):
+    deadline = time.monotonic() + seconds
+    while True:
+        pump()
+        result = probe()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"{what}: nothing within {seconds} s")
+        time.sleep(0.05)
+
+
+class Program:
+    """The window program, its output read line by line as it comes."""
+
+    def __init__(self, path):
+        self.process = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        text=True)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.rstrip("\n"))
+
+    def next_line(self, prefix):
+        """The rest of the program's next line that starts with `prefix`."""
+        def probe():
+            while True:
+                try:
+                    line = self.lines.get_nowait()
+                except queue.Empty:
+                    if self.process.poll() is not None:
+                        raise RuntimeError(f"the program ended ({self.process.returncode})")
+                    return None
+                if line.startswith(prefix):
+                    return [line[len(prefix):]]
+        return wait_for(f"the program's '{prefix}'", probe)[0]
+
+    def end(self):
+        """Closes its input, which ends it, and returns its exit status; kills it if it does not
+        end."""
+        self.process.stdin.close()
+        try:
+            return self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            return "killed: it did not end within 10 s of its input closing"
+
+
+def application_of(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for index in range(desktop.childCount):
+        app = desktop.getChildAtIndex(index)
+        try:
+            if app is not None and app.get_process_id() == pid:
+                return app
+        except GLib.Error:  # an application that went away
+            continue
+    return None
+
+
+def controls(app):
+    """The lists under each named container (a gym's frame), in the window's order, and the
+    push buttons by name. A list's one child, its drop-down list, is built only when asked for:
+    the walk does not ask."""
+    lists, buttons = {}, {}
+
+    def walk(node, container):
+        for index in range(node.childCount):
+            child = node.getChildAtIndex(index)
+            if child is None:
+                continue
+            role = child.getRole()
+            if role == pyatspi.ROLE_COMBO_BOX:
+                lists.setdefault(container, []).append(child)
+            elif role == pyatspi.ROLE_PUSH_BUTTON:
+                buttons[child.name] = child
+            else:
+                walk(child, child.name or container)
+
+    walk(app, "")
+    return lists, buttons
+
+
+def text_of(accessible):
+    try:
+        text = accessible.queryText()
+    except NotImplementedError:
+        return None
+    return text.getText(0, -1)
+
+
+def read(accessible):
+    """What a screen reader can read of one control."""
+    relations = []
+    for relation in accessible.getRelationSet():
+        kind = relation.getRelationType()
+        kind = getattr(kind, "value_nick", str(kind))
+        for index in range(relation.getNTargets()):
+            target = relation.getTarget(index)
+            shown = target.getState().contains(pyatspi.STATE_SHOWING)
+            relations.append((kind, target.getRoleName(), target.name, shown))
+    return {
+        "role": accessible.getRoleName(),
+        "name": accessible.name,
+        "text": text_of(accessible),
+        "description": accessible.description,
+        "states": sorted(pyatspi.stateToString(state).lower()
+                         for state in accessible.getState().getStates()),
+        "relations": relations,
+    }
+
+
+def show(title, facts):
+    print(f"{title}:")
+    for key in ("role", "name", "text", "description"):
+        value = facts[key]
+        print(f"  {key}: {'(no text interface)' if value is None else repr(value)}")
+    print(f"  states: {' '.join(facts['states'])}")
+    if not facts["relations"]:
+        print("  relations: none")
+    for kind, role, name, shown in facts["relations"]:
+        print(f"  relation: {kind} {role} {name!r}{'' if shown else ' (not shown)'}")
+
+
+def problems_of(facts, name, text, description):
+    found = []
+    if facts["name"] != name:
+        found.append(f"name is {facts['name']!r}, not {name!r}")
+    if text is not None and facts["text"] != text:
+        found.append(f"text is {facts['text']!r}, not {text!r}")
+    if facts["description"] != description:
+        found.append(f"description is {facts['description']!r}, not {description!r}")
+    for kind, role, target, shown in facts["relations"]:
+        if target == facts["name"]:
+            found.append(f"the field is spoken again through {kind} {role} {target!r}")
+        elif not shown:
+            found.append(f"{kind} {role} {target!r} is not on the screen")
+    return found
+
+
+def main():
+    if len(sys.argv) != 2:
+        print("usage: atspi_check.py WINDOW-PROGRAM", file=sys.stderr)
+        return 2
+    heard = []
+
+    def listen(event):
+        heard.append((event.type, event.source.name, event.any_data))
+
+    pyatspi.Registry.registerEventListener(listen, "object:text-changed:insert")
+    program = Program(sys.argv[1])
+    problems = []
+    try:
+        program.next_line("window shown")
+        app = wait_for("the program on the accessibility bus",
+                       lambda: application_of(program.process.pid))
+        print(f"application {app.name!r} (process {program.process.pid}) on the bus")
+
+        def gym_lists():
+            lists, buttons = controls(app)
+            if len(lists.get("Gym 8 Sunyshore", [])) == 8 and "Open" in buttons:
+                return lists, buttons
+            return None
+
+        lists, buttons = wait_for("the window's lists", gym_lists)
+        species = lists["Gym 8 Sunyshore"][7]  # g81 G8P1 ... g84 G8P4
+        names_before = [each.name for frame in lists.values() for each in frame]
+        before = read(species)
+        show("G8P4 before Open", before)
+        problems += [f"before Open: {each}" for each in problems_of(before, FIELD, "", "")]
+
+        action = buttons["Open"].queryAction()
+        names = [action.getName(index).lower() for index in range(action.nActions)]
+        if "press" not in names:
+            raise RuntimeError(f"the Open button offers no Press action, only {names}")
+        heard.clear()
+        action.doAction(names.index("press"))
+        shown = program.next_line("G8P4 shows: ")
+        wait_for("G8P4's new entry on the bus",
+                 lambda: species.name != before["name"] or text_of(species))
+
+        after = read(species)
+        show("G8P4 after Open", after)
+        problems += [f"after Open: {each}" for each in problems_of(after, FIELD, shown, "")]
+        for state in ("focusable", "expandable"):
+            if state not in after["states"]:
+                problems.append(f"after Open: G8P4 is not {state}")
+        try:
+            wait_for("the announcement of G8P4's entry",
+                     lambda: any(source == after["name"] and data == shown
+                                 for kind, source, data in heard), seconds=5)
+            print(f"  heard: text inserted {shown!r}")
+        except TimeoutError:
+            problems.append(f"after Open: no text-changed:insert {shown!r} was heard from G8P4;"
+                            f" heard {heard}")
+
+        placeholder = read(lists["Gym 6 Canalave"][1])  # Combo22 G6P1 ...
+        show("G6P1 after Open", placeholder)
+        problems += [f"G6P1: {each}"
+                     for each in problems_of(placeholder, GYM6_FIELD, None, PLACEHOLDER)]
+
+        every = [each for frame in lists.values() for each in frame]
+        names = [each.name for each in every]
+        renamed = [f"{old!r} -> {new!r}" for old, new in zip(names_before, names) if old != new]
+        named_by_entry = [each.name for each in every if each.name == text_of(each)]
+        print(f"{len(every)} lists, {len(set(names))} different names, {len(renamed)} renamed "
+              f"by the load, {len(named_by_entry)} named by their entry")
+        if len(every) != LISTS or len(set(names)) != LISTS:
+            problems.append(f"{len(every)} lists with {len(set(names))} names, not {LISTS}")
+        if renamed:
+            problems.append(f"lists renamed by the load: {', '.join(renamed[:5])} ...")
+        if named_by_entry:
+            problems.append(f"lists named by their entry: {named_by_entry}")
+    except (TimeoutError, RuntimeError, KeyError, IndexError) as failure:
+        problems.append(f"{type(failure).__name__}: {failure}")
+    finally:
+        status = program.end()
+        pyatspi.Registry.deregisterEventListener(listen, "object:text-changed:insert")
+    if status != 0:
+        problems.append(f"the program's exit status: {status}")
+
+    for problem in problems:
+        print(f"FAILED: {problem}")
+    print("what a screen reader reads is right" if not problems else f"{len(problems)} problems")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
