@@ -266,6 +266,30 @@ TEST(ScreenFit, CutsOnlyWhatTheFreeAreaCannotHold) {
     }
 }
 
+TEST(ScreenFit, KeepsTheLastDevicePixelOnTheScreen) {
+    struct Case {
+        const char* what;
+        int start, length, end;
+        qreal ratio;
+        int kept;
+    };
+    const Case cases[] = {
+        {"whole pixels", 29, 451, 480, 1.0, 451},
+        {"150 %, from the screen's edge", 0, 720, 720, 1.5, 720},
+        {"150 %, both rounded up", 29, 451, 480, 1.5, 450},
+        {"150 %, under a title bar of even height", 30, 450, 480, 1.5, 450},
+        {"150 %, above a taskbar", 31, 657, 688, 1.5, 656},
+        {"125 %", 25, 589, 614, 1.25, 589},
+    };
+    for (const Case& each : cases) {
+        const int kept = LengthWithin(each.start, each.length, each.end, each.ratio);
+        EXPECT_EQ(kept, each.kept) << each.what;
+        EXPECT_LE(qRound(each.start * each.ratio) + qRound(kept * each.ratio),
+                  qRound(each.end * each.ratio))
+            << each.what;
+    }
+}
+
 // Whatever screen the suite runs on. CTest runs this case once more on each of the screens in
 // tests/ui/screens: a large one, what a 48-pixel panel leaves of a 1280 x 720 laptop, and
 // 1920 x 1080 at 150 %.
