@@ -141,8 +141,8 @@ TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
 #ifdef _WIN32
     if (QApplication::platformName() == QLatin1String("offscreen")) {
         GTEST_SKIP() << "Qt's offscreen platform on Windows has no font database and measures "
-                        "every glyph as a box; scripts/check-windows-window looks at the real "
-                        "window instead";
+                        "every glyph as a box; the Windows package's window check "
+                        "(tests/windows) looks at the real window instead";
     }
 #endif
     const std::vector<TextBox> boxes = TextBoxesOf(window);
