@@ -73,7 +73,8 @@ int Compare(const std::filesystem::path& folder, const RosterSlot& slot) {
     std::printf("expected exactly the two bytes of %s to change, from %u to %u; %s holds %u\n",
                 DescribeSlot(slot).c_str(), unsigned{kLoaded}, unsigned{kOneDown},
                 std::string(slot.control).c_str(), now);
-    std::printf("%zu bytes changed%s\n", changed.size(), changed.empty() ? "" : ":");
+    std::printf("%zu byte%s changed%s\n", changed.size(), changed.size() == 1 ? "" : "s",
+                changed.empty() ? "" : ":");
     for (const std::int64_t offset : changed) {
         const auto old = ReadBytesAt(before, offset, 1);
         const auto saved = ReadBytesAt(after, offset, 1);
