@@ -57,6 +57,8 @@ set(CPACK_PACKAGE_NAME kelvarin)
 set(CPACK_PACKAGE_VENDOR Kelvarin)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Editor for the gym-leader teams of a Nintendo DS game image")
 set(CPACK_PACKAGE_FILE_NAME kelvarin-${PROJECT_VERSION}-windows-x64)
+# Where the package target leaves it, for its checks (tests/windows).
+set(KELVARIN_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/windows-zip-order.cmake)
 include(CPack)

@@ -38,6 +38,14 @@ ScreenFit FitOnScreen(QSize designed, QSize room, int scrollBar) {
     return {client, across, down};
 }
 
+int LengthWithin(int start, int length, int end, qreal ratio) {
+    const int deviceEnd = qRound(end * ratio);
+    while (length > 0 && qRound(start * ratio) + qRound(length * ratio) > deviceEnd) {
+        --length;
+    }
+    return length;
+}
+
 FittedView::FittedView(QWidget& window, QSize designed)
     : QScrollArea(&window), window_(window), designed_(designed), fit_{designed} {
     setFrameShape(QFrame::NoFrame);
@@ -145,9 +153,6 @@ void FittedView::fitToScreen() {
         }
         return;
     }
-    window_.resize(fit_.client);
-    setGeometry(window_.rect());
-
     // The whole frame inside the free area, title bar first; a window not placed yet opens at
     // the top of the free area, across its middle. The window is placed by its client area:
     // window systems that have not framed it yet take a position as the client's, and the
@@ -162,6 +167,14 @@ void FittedView::fitToScreen() {
     at.setY(
         std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - outer.height())));
     const QPoint client = at + QPoint(fittedFrame_.left(), fittedFrame_.top());
+    const QPoint origin = screen->geometry().topLeft();
+    const qreal ratio = screen->devicePixelRatio();
+    fit_.client = {LengthWithin(client.x() - origin.x(), fit_.client.width(),
+                                free.right() + 1 - origin.x(), ratio),
+                   LengthWithin(client.y() - origin.y(), fit_.client.height(),
+                                free.bottom() + 1 - origin.y(), ratio)};
+    window_.resize(fit_.client);
+    setGeometry(window_.rect());
     if (client != window_.geometry().topLeft()) {
         window_.setGeometry(QRect(client, fit_.client));
     }

@@ -30,6 +30,12 @@ struct ScreenFit {
 // frame; `scrollBar` is the width a scroll bar takes from the other direction.
 ScreenFit FitOnScreen(QSize designed, QSize room, int scrollBar);
 
+// The part of `length` logical pixels from `start` that stays before `end` once a window system
+// working in device pixels at `ratio` has placed it. It rounds a window's place and its size
+// each on its own, so at a fractional ratio a window that ends exactly at `end` may reach one
+// device pixel past it. Places are relative to the screen's origin.
+int LengthWithin(int start, int length, int end, qreal ratio);
+
 // The view of the window's content: the whole window, scrolling only where the screen is too
 // small. The window's controls go into form(); the view takes the focus of none of them.
 class FittedView final : public QScrollArea {

@@ -1,10 +1,12 @@
-# Builds the Debian package a second time, in another folder (BUILD_DIR, made afresh) and so at
-# another time, and compares it byte for byte with the first one (DEB). Only the editor and what
-# the package holds are built: no tests, no benchmarks, no compiler cache. On a difference it
-# names each differing member of the package: the .deb's own members, and within the control
-# and data archives every entry whose contents or attributes differ.
-#   cmake -D DEB=... -D SOURCE_DIR=... -D BUILD_DIR=... -D GENERATOR=... -D BUILD_TYPE=...
-#         -D CXX=... -P reproduce.cmake
+# Builds a package a second time, in another folder (BUILD_DIR, made afresh) and so at another
+# time, and compares it byte for byte with the first one (PACKAGE: the Debian package or the
+# Windows ZIP). The second build is configured from CACHE, an initial cache (cmake -C) that
+# repeats the first build's settings and turns the tests and benchmarks off: only the editor
+# and what the package holds are built, with no compiler cache. On a difference it names each
+# differing member: the .deb's own members and, within its control and data archives or
+# within the ZIP, every entry whose contents or attributes differ.
+#   cmake -D PACKAGE=... -D SOURCE_DIR=... -D BUILD_DIR=... -D GENERATOR=... -D CACHE=...
+#         -P reproduce.cmake
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
@@ -17,19 +19,15 @@ file(REMOVE_RECURSE ${BUILD_DIR})
 # A compiler cache would hand back the first build's objects: this build compiles every file.
 unset(ENV{CMAKE_CXX_COMPILER_LAUNCHER})
 unset(ENV{CMAKE_C_COMPILER_LAUNCHER})
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -G ${GENERATOR}
-    -D CMAKE_BUILD_TYPE=${BUILD_TYPE} -D CMAKE_CXX_COMPILER=${CXX}
-    -D KELVARIN_WARNINGS_AS_ERRORS=${KELVARIN_WARNINGS_AS_ERRORS}
-    -D KELVARIN_HARDENING=${KELVARIN_HARDENING}
-    -D BUILD_TESTING=OFF -D KELVARIN_BUILD_BENCH=OFF)
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -G ${GENERATOR} -C ${CACHE})
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
 run(${CMAKE_COMMAND} --build ${BUILD_DIR} --target package --parallel ${cores})
 
-get_filename_component(name ${DEB} NAME)
+get_filename_component(name ${PACKAGE} NAME)
 set(second ${BUILD_DIR}/${name})
-file(SHA256 ${DEB} first_sum)
+file(SHA256 ${PACKAGE} first_sum)
 file(SHA256 ${second} second_sum)
-message("${first_sum}  ${DEB}")
+message("${first_sum}  ${PACKAGE}")
 message("${second_sum}  ${second}")
 if(first_sum STREQUAL second_sum)
     file(REMOVE_RECURSE ${BUILD_DIR})
@@ -37,60 +35,105 @@ if(first_sum STREQUAL second_sum)
     return()
 endif()
 
-# Unpacks both packages side by side and names what differs.
 set(work ${BUILD_DIR}/compare)
 set(differing)
-foreach(build IN ITEMS first second)
-    file(MAKE_DIRECTORY ${work}/${build})
-endforeach()
-run(ar x ${DEB} WORKING_DIRECTORY ${work}/first)
-run(ar x ${second} WORKING_DIRECTORY ${work}/second)
-execute_process(COMMAND ar tv ${DEB} OUTPUT_VARIABLE first_members)
-execute_process(COMMAND ar tv ${second} OUTPUT_VARIABLE second_members)
-if(NOT first_members STREQUAL second_members)
-    list(APPEND differing "the .deb's member list, order or times:\n${first_members}--\n${second_members}")
-endif()
-file(GLOB members RELATIVE ${work}/first ${work}/first/*)
-foreach(member IN LISTS members)
-    file(SHA256 ${work}/first/${member} a)
-    file(SHA256 ${work}/second/${member} b)
-    if(a STREQUAL b)
-        continue()
+
+# The entries of an archive, one a line, as the archive lists them: names, order, modes, sizes
+# and times.
+function(listing out archive)
+    if(archive MATCHES "\\.zip$")
+        execute_process(COMMAND unzip -Z -T ${archive} OUTPUT_VARIABLE text)
+        # Only the entries: the first line names the archive's own path.
+        string(REGEX MATCHALL "(^|\n)[-dl][^\n]*" lines "${text}")
+        list(TRANSFORM lines STRIP)
+    else()
+        execute_process(COMMAND tar -tvf ${archive} --full-time OUTPUT_VARIABLE text)
+        string(REGEX REPLACE "\n$" "" text "${text}")
+        string(REPLACE "\n" ";" lines "${text}")
     endif()
-    if(NOT member MATCHES "\\.tar")
-        list(APPEND differing "${member}")
-        continue()
+    set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# Names, in `differing`, every entry of the archive LABEL that differs between the two builds'
+# copies FIRST and SECOND: in its listing, in its bytes, or present in one build only.
+function(compare_archive label first second)
+    set(found)
+    listing(first_lines ${first})
+    listing(second_lines ${second})
+    if(NOT first_lines STREQUAL second_lines)
+        set(only_first ${first_lines})
+        set(only_second ${second_lines})
+        if(first_lines AND second_lines)
+            list(REMOVE_ITEM only_first ${second_lines})
+            list(REMOVE_ITEM only_second ${first_lines})
+        endif()
+        foreach(line IN LISTS only_first)
+            list(APPEND found "${label}: first build's entry: ${line}")
+        endforeach()
+        foreach(line IN LISTS only_second)
+            list(APPEND found "${label}: second build's entry: ${line}")
+        endforeach()
+        if(NOT found)
+            list(APPEND found "${label}: the same entries in another order")
+        endif()
     endif()
-    # Inside an archive: the listing (names, order, modes, owners, sizes, times), then each
-    # file's bytes.
     foreach(build IN ITEMS first second)
-        execute_process(COMMAND tar -tvf ${work}/${build}/${member} --full-time
-                        OUTPUT_VARIABLE ${build}_listing)
-        file(MAKE_DIRECTORY ${work}/${build}/${member}.d)
-        run(tar -xf ${work}/${build}/${member} -C ${work}/${build}/${member}.d)
+        set(${build}_dir ${work}/${label}.${build})
+        file(MAKE_DIRECTORY ${${build}_dir})
+        run(${CMAKE_COMMAND} -E tar xf ${${build}} WORKING_DIRECTORY ${${build}_dir})
+        file(GLOB_RECURSE ${build}_files RELATIVE ${${build}_dir} ${${build}_dir}/*)
     endforeach()
-    string(REPLACE "\n" ";" first_lines "${first_listing}")
-    string(REPLACE "\n" ";" second_lines "${second_listing}")
-    set(only_first ${first_lines})
-    list(REMOVE_ITEM only_first ${second_lines})
-    foreach(line IN LISTS only_first)
-        list(APPEND differing "${member}: entry differs: ${line}")
-    endforeach()
-    file(GLOB_RECURSE files RELATIVE ${work}/first/${member}.d ${work}/first/${member}.d/*)
+    set(files ${first_files} ${second_files})
+    list(REMOVE_DUPLICATES files)
+    list(SORT files)
     foreach(file IN LISTS files)
-        file(SHA256 ${work}/first/${member}.d/${file} a)
-        set(b "")
-        if(EXISTS ${work}/second/${member}.d/${file})
-            file(SHA256 ${work}/second/${member}.d/${file} b)
-        endif()
-        if(NOT a STREQUAL b)
-            list(APPEND differing "${member}: ./${file}: contents differ")
+        if(NOT EXISTS ${first_dir}/${file})
+            list(APPEND found "${label}: ${file}: only in the second build")
+        elseif(NOT EXISTS ${second_dir}/${file})
+            list(APPEND found "${label}: ${file}: only in the first build")
+        else()
+            file(SHA256 ${first_dir}/${file} a)
+            file(SHA256 ${second_dir}/${file} b)
+            if(NOT a STREQUAL b)
+                list(APPEND found "${label}: ${file}: contents differ")
+            endif()
         endif()
     endforeach()
-    if(NOT differing MATCHES "${member}")
-        list(APPEND differing "${member}: same entries, different archive bytes")
+    if(NOT found)
+        list(APPEND found "${label}: same entries, different archive bytes")
     endif()
-endforeach()
+    set(differing ${differing} ${found} PARENT_SCOPE)
+endfunction()
+
+if(PACKAGE MATCHES "\\.zip$")
+    compare_archive(${name} ${PACKAGE} ${second})
+else()
+    # The .deb is an ar archive of a version member and two compressed tar archives.
+    foreach(build IN ITEMS first second)
+        file(MAKE_DIRECTORY ${work}/${build})
+    endforeach()
+    run(ar x ${PACKAGE} WORKING_DIRECTORY ${work}/first)
+    run(ar x ${second} WORKING_DIRECTORY ${work}/second)
+    execute_process(COMMAND ar tv ${PACKAGE} OUTPUT_VARIABLE first_members)
+    execute_process(COMMAND ar tv ${second} OUTPUT_VARIABLE second_members)
+    if(NOT first_members STREQUAL second_members)
+        list(APPEND differing
+             "the .deb's member list, order or times:\n${first_members}--\n${second_members}")
+    endif()
+    file(GLOB members RELATIVE ${work}/first ${work}/first/*)
+    foreach(member IN LISTS members)
+        file(SHA256 ${work}/first/${member} a)
+        file(SHA256 ${work}/second/${member} b)
+        if(a STREQUAL b)
+            continue()
+        endif()
+        if(member MATCHES "\\.tar")
+            compare_archive(${member} ${work}/first/${member} ${work}/second/${member})
+        else()
+            list(APPEND differing "${member}")
+        endif()
+    endforeach()
+endif()
 list(JOIN differing "\n  " differing)
 message(FATAL_ERROR "the two builds differ:\n  ${differing}\n"
-        "(diffoscope ${DEB} ${second} shows the differences in full)")
+        "(diffoscope ${PACKAGE} ${second} shows the differences in full)")

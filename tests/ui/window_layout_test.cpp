@@ -144,8 +144,8 @@ TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
 #ifdef _WIN32
     if (QApplication::platformName() == QLatin1String("offscreen")) {
         GTEST_SKIP() << "Qt's offscreen platform on Windows has no font database and measures "
-                        "every glyph as a box; scripts/check-windows-window looks at the real "
-                        "window instead";
+                        "every glyph as a box; the Windows package's window check "
+                        "(tests/windows) looks at the real window instead";
     }
 #endif
     const std::vector<TextBox> boxes = TextBoxesOf(window);
@@ -493,6 +493,30 @@ TEST(ScreenFit, CutsOnlyWhatTheFreeAreaCannotHold) {
         EXPECT_EQ(fit.client, each.client) << each.what;
         EXPECT_EQ(fit.scrollsAcross, each.across) << each.what;
         EXPECT_EQ(fit.scrollsDown, each.down) << each.what;
+    }
+}
+
+TEST(ScreenFit, KeepsTheLastDevicePixelOnTheScreen) {
+    struct Case {
+        const char* what;
+        int start, length, end;
+        qreal ratio;
+        int kept;
+    };
+    const Case cases[] = {
+        {"whole pixels", 29, 451, 480, 1.0, 451},
+        {"150 %, from the screen's edge", 0, 720, 720, 1.5, 720},
+        {"150 %, both rounded up", 29, 451, 480, 1.5, 450},
+        {"150 %, under a title bar of even height", 30, 450, 480, 1.5, 450},
+        {"150 %, above a taskbar", 31, 657, 688, 1.5, 656},
+        {"125 %", 25, 589, 614, 1.25, 589},
+    };
+    for (const Case& each : cases) {
+        const int kept = LengthWithin(each.start, each.length, each.end, each.ratio);
+        EXPECT_EQ(kept, each.kept) << each.what;
+        EXPECT_LE(qRound(each.start * each.ratio) + qRound(kept * each.ratio),
+                  qRound(each.end * each.ratio))
+            << each.what;
     }
 }
 
