@@ -12,13 +12,7 @@ if(STEP MATCHES "^(install|hardening|libraries|start|remove|install-again|purge)
     endif()
 endif()
 
-# Runs a command, echoing its output, and fails the step when it fails.
-function(run what)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "${what} failed (${status})")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/run_step.cmake)
 
 # The dpkg status of kelvarin ("install ok installed", ...), empty when dpkg does not know it.
 function(package_status out)

@@ -14,13 +14,7 @@ function(require name program package)
     set(${name} ${${name}} PARENT_SCOPE)
 endfunction()
 
-# Runs a command, echoing its output, and fails the step when it fails.
-function(run what)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "${what} failed (${status})")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/run_step.cmake)
 
 set(skip FALSE)
 if(STEP STREQUAL "cleanup")
