@@ -36,6 +36,9 @@ FileErrorKind FileErrorKindOf(long systemCode);
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form
 // (bytes on POSIX, wide characters with the long-path prefix on Windows).
 
+// The last part of a path, the file's own name, as a person calls the file: "gym-hack.nds".
+std::string FileNameOf(const std::string& path);
+
 // Which file a path led to, whatever it is called: equal identities mean the same file, so a
 // file that was replaced, rebuilt under the same name or re-linked shows a new identity.
 // POSIX: device and inode. Windows: volume serial number and file index.

@@ -147,6 +147,11 @@ FileErrorKind FileErrorKindOf(long systemCode) {
     }
 }
 
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

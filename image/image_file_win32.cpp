@@ -294,6 +294,12 @@ FileErrorKind FileErrorKindOf(long systemCode) {
     }
 }
 
+std::string FileNameOf(const std::string& path) {
+    // Both separators count, and a drive letter ends a name too ("C:image.nds").
+    const auto end = path.find_last_of("\\/:");
+    return end == std::string::npos ? path : path.substr(end + 1);
+}
+
 bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     facts = {};
     std::wstring systemPath;

@@ -14,11 +14,6 @@ namespace {
 using FieldValues = std::array<std::uint16_t, kRosterSlotCount>;
 using messages::Trouble;
 
-bool FitsList(SlotKind kind, std::uint16_t value) {
-    const auto selection = static_cast<std::int16_t>(value);
-    return selection >= -1 && selection < EntryCount(kind);
-}
-
 // ---- Opening an image: look at the path, open, lock, look again at what was opened ----
 
 struct OpenedImage {
@@ -161,6 +156,18 @@ std::string FieldTextFromSelection(std::int16_t selection) {
     return ReverseHEX(valueOrder);
 }
 
+std::size_t PendingChanges(const ListSelection& lists, const ImageRecord& record) {
+    if (!record.holdsImage) {
+        return 0;
+    }
+    std::size_t pending = 0;
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        const auto shown = static_cast<std::uint16_t>(lists.selectedIndex(kRosterSlots[i].control));
+        pending += shown != record.fields[i] ? 1 : 0;
+    }
+    return pending;
+}
+
 LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelection& lists,
                       ImageRecord& record) {
     if (path.empty()) {
@@ -289,6 +296,7 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
     if (trouble.writes == kRosterSlotCount && flushed && sizeHeld && readBack && mismatches == 0 &&
         closed) {
         record = {true, after.identity, after.size, after.modified, shown, shown};
+        result.message = messages::Saved(ImagePath, trouble.changes);
         return result;
     }
 

@@ -71,7 +71,7 @@ struct LoadResult {
 
 struct SaveResult {
     SaveStatus status;
-    std::string message; // empty when Saved
+    std::string message; // when Saved, the confirmation: "Saved 3 changes to gym-hack.nds."
     std::string advice;
     std::string details;
     // When a save failed after it began to write: the fields that may not hold the shown value
@@ -96,6 +96,11 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
 // updates the record; a failed one remembers what it tried to write.
 SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, ImageRecord& record,
                       SaveMode mode = SaveMode::UnlessChanged);
+
+// How many bound lists show another value than the image held when Kelvarin last loaded it or
+// saved into it: what closing the window or opening another image would lose. None while no
+// image is loaded.
+std::size_t PendingChanges(const ListSelection& lists, const ImageRecord& record);
 
 // The conversions between a field's hex text in file order ("2A01": low byte first) and the
 // selection index it stands for, a 16-bit two's-complement number: "2A01" <-> 298,

@@ -14,11 +14,6 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-bool FitsList(SlotKind kind, std::uint16_t value) {
-    const auto selection = static_cast<std::int16_t>(value);
-    return selection >= -1 && selection < EntryCount(kind);
-}
-
 // The cause in plain words, and the one useful thing to do, for each kind of file trouble.
 Trouble ByKind(FileErrorKind kind, bool reading) {
     const std::string verb = reading ? "reading" : "writing";
@@ -172,6 +167,14 @@ SaveResult NothingToSave() {
             "Open a game image first.",
             {},
             {}};
+}
+
+std::string Saved(const std::string& path, std::size_t changes) {
+    const std::string name = FileNameOf(path);
+    if (changes == 0) {
+        return "Saved " + name + "; it already held every value shown.";
+    }
+    return "Saved " + Plural(changes, "change", "changes") + " to " + name + ".";
 }
 
 SaveResult NothingWritten(const std::string& path, const Trouble& trouble) {

@@ -36,6 +36,8 @@ LoadResult Refused(const std::string& path, const std::string& problem, std::str
 LoadResult NotTheExpectedImage(const std::string& path, std::size_t badFields, std::string details);
 
 SaveResult NothingToSave();
+// What a successful save tells a person: how many of the shown values were changes.
+std::string Saved(const std::string& path, std::size_t changes);
 SaveResult NothingWritten(const std::string& path, const Trouble& trouble);
 
 // The file on disk is not what was last loaded or saved.

@@ -80,6 +80,12 @@ constexpr int EntryCount(SlotKind kind) {
     return kind == SlotKind::Species ? kSpeciesEntryCount : kLevelEntryCount;
 }
 
+// Whether a stored field value is an entry of its slot's list, or 0xFFFF for none.
+constexpr bool FitsList(SlotKind kind, std::uint16_t value) {
+    const auto selection = static_cast<std::int16_t>(value);
+    return selection >= -1 && selection < EntryCount(kind);
+}
+
 // The slot of one member's field, or null for a member that has none (all of gym 6, the fourth
 // member of a three-member gym).
 constexpr const RosterSlot* FindSlot(int gym, int member, SlotKind kind) {
