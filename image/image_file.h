@@ -12,15 +12,19 @@ namespace kelvarin {
 // decide by it and tell a person what to do; the system's own words travel beside it.
 enum class FileErrorKind {
     None,
-    InUse,            // another program holds the file (locked, or on Windows open unshared)
-    Missing,          // nothing at the path, or a folder on the way is missing
-    NotPlainFile,     // a folder, a device, a pipe
-    NoSpace,          // the disk (or the user's quota, or the file-size limit) is full
-    ReadOnly,         // read-only file system or write-protected medium
-    PermissionDenied, // the user may not write (or read) the file
-    NotPermitted,     // the file itself is marked unchangeable: immutable, append-only, read-only
-    InputOutput,      // the device reported a read or write error
-    Network,          // a network share went away or the handle went stale
+    InUse,              // another program holds the file (locked, or on Windows open unshared)
+    Missing,            // nothing at the path, or a folder on the way is missing
+    MediumGone,         // the disk or card is not there or not ready (pulled, no medium)
+    NotPlainFile,       // a folder, a device, a pipe
+    NoSpace,            // the disk is full
+    QuotaExceeded,      // the user's share of the disk is used up, though the disk is not full
+    FileTooLarge,       // the file is larger than the file system or a limit allows
+    ReadOnly,           // read-only file system or write-protected medium
+    PermissionDenied,   // the user may not write (or read) the file
+    NotPermitted,       // the file itself is marked unchangeable: immutable, append-only, read-only
+    InputOutput,        // the device reported a read or write error
+    Network,            // a network share stopped answering, or the handle went stale
+    NetworkPathMissing, // the share or the computer named in the path does not exist
     Other,
 };
 
@@ -28,10 +32,6 @@ struct FileError {
     FileErrorKind kind = FileErrorKind::None;
     std::string text; // the system's words, as part of a sentence (no closing period)
 };
-
-// The kind a system error code stands for: an errno value on POSIX, a GetLastError() code on
-// Windows.
-FileErrorKind FileErrorKindOf(long systemCode);
 
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form
 // (bytes on POSIX, wide characters with the long-path prefix on Windows).
@@ -51,7 +51,6 @@ struct FileIdentity {
 
 // What the system says about a path or an open file.
 struct FileFacts {
-    bool missing = false;      // nothing exists at the path (only InspectPath sets it)
     std::string notPlainFile;  // "" for a plain disk file; else "a folder", "a named pipe", ...
     std::int64_t size = 0;     // bytes; meaningful for plain files only
     FileIdentity identity;     //
@@ -62,7 +61,7 @@ struct FileFacts {
 // Looks at a path without opening it, following links, so that a pipe or a device is recognised
 // before anything could block on it or disturb it (on Windows also the reserved device names such
 // as "NUL" or "com1.nds", and device paths). False when the path cannot be looked at; `error`
-// then says why in the system's words, and `facts.missing` tells whether nothing is there.
+// then says why (kind Missing when nothing is there).
 bool InspectPath(const std::string& path, FileFacts& facts, FileError* error = nullptr);
 
 // An open file, owned for the length of one pass. Opening never creates a file and never blocks
@@ -96,12 +95,15 @@ class ImageFile {
     // Facts about the open file itself, immune to the path being swapped after the open.
     bool facts(FileFacts& facts, FileError* error = nullptr) const;
 
-    // Takes a lock on the whole file without waiting, held until the file is closed: Shared for
+    // Takes a lock on the whole file without waiting, held until unlock() or close(): Shared for
     // a load, Exclusive for a save, so that two editors cannot interleave. False when another
-    // program holds a conflicting lock (`error`: InUse) or the
-    // lock failed for another reason. A file system that has no locks at all counts as locked:
-    // nobody there could honour one.
-    bool lock(Lock kind, FileError* error = nullptr) const;
+    // program holds a conflicting lock (`error`: InUse) or the lock failed for another reason. A
+    // file system that has no locks at all counts as locked: nobody there could honour one.
+    bool lock(Lock kind, FileError* error = nullptr);
+
+    // Ends the lock before the file is closed. A save ends it before it reads its writes back:
+    // on Windows the lock would refuse the read through a second handle.
+    bool unlock(FileError* error = nullptr);
 
     // Reads up to buffer.size() bytes at `offset` into the front of the buffer and returns how
     // many it read. Fewer than asked for means `error` says why; `endOfFile` is then set when the
@@ -118,12 +120,17 @@ class ImageFile {
     // Asks the system to put everything written so far on the disk and waits for it.
     bool flushToDisk(FileError* error = nullptr) const;
 
+    // How a read-back reached the bytes.
+    enum class ReadBack {
+        PastCache,    // through a second, uncached handle: as the storage holds them
+        CacheDropped, // the system dropped its cached pages of the range first, then read
+        CachedOnly,   // the system offers neither: possibly this program's writes in memory
+    };
+
     // Reads like readAt, but, after a flush, as the storage holds the bytes rather than as this
-    // program's own writes left them in memory, as far as the system lets a program ask: Linux
-    // drops its cached pages of the range first; Windows reads through a second, unbuffered
-    // handle (and releases this handle's lock, which would refuse that read; the sharing of a
-    // save's handle still keeps other writers out until it is closed).
-    std::size_t readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
+    // program's own writes left them in memory, as far as the system lets a program ask, and
+    // says in `way` how far that was.
+    std::size_t readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer, ReadBack& way,
                            FileError* error = nullptr) const;
 
     // Closes now (releasing any lock) and reports a failed close, which on some file systems is

@@ -1,8 +1,14 @@
+#include "file_error_codes.h"
 #include "image_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,16 +16,14 @@
 namespace kelvarin {
 namespace {
 
-void SetError(FileError* error, int code) {
+void SetError(FileError* error, FileError what) {
     if (error) {
-        *error = {FileErrorKindOf(code), std::strerror(code)};
+        *error = std::move(what);
     }
 }
 
-void SetError(FileError* error, FileErrorKind kind, const char* text) {
-    if (error) {
-        *error = {kind, text};
-    }
+FileError SystemError(int code) {
+    return {FileErrorKindOf(code), std::strerror(code)};
 }
 
 int Descriptor(std::intptr_t handle) {
@@ -81,19 +85,178 @@ std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothing
             if (errno == EINTR) {
                 continue;
             }
-            SetError(error, errno);
+            SetError(error, SystemError(errno));
             return done;
         }
         if (moved == 0) {
             if (movedNothing) {
                 *movedNothing = true;
             }
-            SetError(error, FileErrorKind::Other, whenNothingMoved);
+            SetError(error, {FileErrorKind::Other, whenNothingMoved});
             return done;
         }
         done += static_cast<std::size_t>(moved);
     }
     return done;
+}
+
+// The alignment direct reads need, of the file offset and of the memory they go to.
+struct DirectAlignment {
+    std::size_t offset = 0;
+    std::size_t memory = 0;
+};
+
+// What the file system asks of direct reads of this file; where the system does not say (older
+// kernels, other systems), a page, which meets the sector sizes disks use; nothing where the
+// file system says it cannot read this file directly.
+std::optional<DirectAlignment> DirectAlignmentOf(int fd) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+#ifdef STATX_DIOALIGN
+    struct statx info {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &info) == 0 &&
+        (info.stx_mask & STATX_DIOALIGN) != 0) {
+        if (info.stx_dio_offset_align == 0 || info.stx_dio_mem_align == 0) {
+            return std::nullopt;
+        }
+        return DirectAlignment{info.stx_dio_offset_align,
+                               std::max<std::size_t>(info.stx_dio_mem_align, alignof(void*))};
+    }
+#else
+    (void)fd;
+#endif
+    return DirectAlignment{page, page};
+}
+
+// The range [offset, offset + length) widened to whole units of `unit` bytes.
+struct Span {
+    std::int64_t first = 0;
+    std::size_t length = 0;
+};
+
+Span Widened(std::int64_t offset, std::size_t length, std::size_t unit) {
+    const auto step = static_cast<std::int64_t>(unit);
+    const std::int64_t first = offset / step * step;
+    const std::int64_t end = offset + static_cast<std::int64_t>(length);
+    return {first, static_cast<std::size_t>((end - first + step - 1) / step * step)};
+}
+
+struct DirectRead {
+    bool tried = false;   // false: the file system cannot read this file directly
+    std::size_t read = 0; // bytes of the caller's range read
+    FileError error;      // why fewer were read
+};
+
+#if defined(O_DIRECT)
+// A descriptor closed when it goes out of scope.
+struct OwnedDescriptor {
+    int fd = -1;
+    ~OwnedDescriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+struct FreeAligned {
+    void operator()(std::uint8_t* memory) const { std::free(memory); }
+};
+using AlignedBytes = std::unique_ptr<std::uint8_t, FreeAligned>;
+
+AlignedBytes AllocateAligned(std::size_t alignment, std::size_t size) {
+    void* memory = nullptr;
+    return AlignedBytes(::posix_memalign(&memory, alignment, size) == 0
+                            ? static_cast<std::uint8_t*>(memory)
+                            : nullptr);
+}
+
+// A second descriptor of the same open file that bypasses the page cache. Opened through
+// /proc/self/fd so that it reaches this very file, whatever its path names now; -1 where the file
+// system refuses direct reads (EINVAL) or /proc is missing.
+int OpenDirect(int fd) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    int direct = -1;
+    do {
+        direct = ::open(self.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC | O_NOCTTY);
+    } while (direct < 0 && errno == EINTR);
+    return direct;
+}
+
+FileError PastTheEnd() {
+    return {FileErrorKind::Other, "the position lies past the end of the file"};
+}
+
+// Reads the whole units of `span` until `needed` bytes are in memory or the file ends. Nothing
+// tried when the file system refuses the first read (some accept the open, not the read).
+DirectRead ReadUnits(int direct, const Span& span, std::size_t unit, std::uint8_t* memory,
+                     std::size_t needed) {
+    DirectRead units{true, 0, {}};
+    while (units.read < needed) {
+        const ssize_t moved =
+            ::pread(direct, memory + units.read, span.length - units.read,
+                    static_cast<off_t>(span.first) + static_cast<off_t>(units.read));
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved < 0 && errno == EINVAL && units.read == 0) {
+            return {};
+        }
+        if (moved <= 0) {
+            units.error = moved < 0 ? SystemError(errno) : PastTheEnd();
+            return units;
+        }
+        units.read += static_cast<std::size_t>(moved);
+        if (static_cast<std::size_t>(moved) % unit != 0) {
+            break; // the file ended inside the last unit
+        }
+    }
+    if (units.read < needed) {
+        units.error = PastTheEnd();
+    }
+    return units;
+}
+#endif
+
+// Reads the caller's range past the page cache, in whole aligned units into aligned memory, and
+// hands back its part of them.
+DirectRead ReadDirect(int fd, std::int64_t offset, std::span<std::uint8_t> buffer) {
+#if defined(O_DIRECT)
+    const std::optional<DirectAlignment> alignment = DirectAlignmentOf(fd);
+    if (!alignment) {
+        return {};
+    }
+    const OwnedDescriptor direct{OpenDirect(fd)};
+    const Span span = Widened(offset, buffer.size(), alignment->offset);
+    const AlignedBytes memory = AllocateAligned(alignment->memory, span.length);
+    if (direct.fd < 0 || !memory) {
+        return {};
+    }
+    const auto skip = static_cast<std::size_t>(offset - span.first);
+    DirectRead result =
+        ReadUnits(direct.fd, span, alignment->offset, memory.get(), skip + buffer.size());
+    result.read = std::min(result.read > skip ? result.read - skip : 0, buffer.size());
+    std::copy_n(memory.get() + skip, result.read, buffer.begin());
+    return result;
+#else
+    (void)fd;
+    (void)offset;
+    (void)buffer;
+    return {};
+#endif
+}
+
+// Asks the system to forget its cached pages of the range, widened to whole pages: it drops only
+// pages that lie wholly inside the range it is given. False when it cannot be asked.
+bool DropCachedPages(int fd, std::int64_t offset, std::size_t length) {
+#if defined(POSIX_FADV_DONTNEED)
+    const Span pages = Widened(offset, length, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+    return ::posix_fadvise(fd, static_cast<off_t>(pages.first), static_cast<off_t>(pages.length),
+                           POSIX_FADV_DONTNEED) == 0;
+#else
+    (void)fd;
+    (void)offset;
+    (void)length;
+    return false;
+#endif
 }
 
 } // namespace
@@ -108,15 +271,21 @@ FileErrorKind FileErrorKindOf(long systemCode) {
         return FileErrorKind::InUse;
     case ENOENT:
     case ENOTDIR:
+        return FileErrorKind::Missing;
     case ENXIO:
     case ENODEV:
-        return FileErrorKind::Missing;
+#ifdef ENOMEDIUM
+    case ENOMEDIUM:
+#endif
+        return FileErrorKind::MediumGone;
     case EISDIR:
         return FileErrorKind::NotPlainFile;
     case ENOSPC:
-    case EDQUOT:
-    case EFBIG: // the file-size limit: for this file the disk is as good as full
         return FileErrorKind::NoSpace;
+    case EDQUOT:
+        return FileErrorKind::QuotaExceeded;
+    case EFBIG:
+        return FileErrorKind::FileTooLarge;
     case EROFS:
         return FileErrorKind::ReadOnly;
     case EACCES:
@@ -156,8 +325,7 @@ bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         facts = {};
-        facts.missing = errno == ENOENT || errno == ENOTDIR;
-        SetError(error, errno);
+        SetError(error, SystemError(errno));
         return false;
     }
     facts = FactsOf(info);
@@ -173,7 +341,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         fd = ::open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        SetError(error, errno);
+        SetError(error, SystemError(errno));
         return {};
     }
     return ImageFile(fd);
@@ -183,14 +351,14 @@ bool ImageFile::facts(FileFacts& facts, FileError* error) const {
     struct stat info {};
     if (::fstat(Descriptor(handle_), &info) != 0) {
         facts = {};
-        SetError(error, errno);
+        SetError(error, SystemError(errno));
         return false;
     }
     facts = FactsOf(info);
     return true;
 }
 
-bool ImageFile::lock(Lock kind, FileError* error) const {
+bool ImageFile::lock(Lock kind, FileError* error) {
     // flock locks belong to the open file, so they end with close() and do not clash with locks
     // the same process holds through another descriptor the way fcntl locks would.
     const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
@@ -202,13 +370,13 @@ bool ImageFile::lock(Lock kind, FileError* error) const {
         return true;
     }
     if (errno == EWOULDBLOCK) {
-        SetError(error, FileErrorKind::InUse, "another program is using the file");
+        SetError(error, {FileErrorKind::InUse, "another program is using the file"});
         return false;
     }
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
         return true;
     }
-    SetError(error, errno);
+    SetError(error, SystemError(errno));
     return false;
 }
 
@@ -247,20 +415,36 @@ bool ImageFile::flushToDisk(FileError* error) const {
     }
 #endif
     if (::fsync(Descriptor(handle_)) != 0) {
-        SetError(error, errno);
+        SetError(error, SystemError(errno));
         return false;
     }
     return true;
 }
 
+bool ImageFile::unlock(FileError* error) {
+    int result = -1;
+    do {
+        result = ::flock(Descriptor(handle_), LOCK_UN);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0 || errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
+        return true; // a file system without locks held none
+    }
+    SetError(error, SystemError(errno));
+    return false;
+}
+
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
-                                  FileError* error) const {
-#if defined(POSIX_FADV_DONTNEED)
-    // Only clean pages can be dropped, which is why this comes after the flush; the advice is a
-    // request, so a file system that keeps its pages (or has none) is simply read as it is.
-    ::posix_fadvise(Descriptor(handle_), static_cast<off_t>(offset),
-                    static_cast<off_t>(buffer.size()), POSIX_FADV_DONTNEED);
-#endif
+                                  ReadBack& way, FileError* error) const {
+    // Only clean pages can be dropped or bypassed, which is why this comes after the flush.
+    if (const DirectRead direct = ReadDirect(Descriptor(handle_), offset, buffer); direct.tried) {
+        way = ReadBack::PastCache;
+        if (direct.read < buffer.size()) {
+            SetError(error, direct.error);
+        }
+        return direct.read;
+    }
+    way = DropCachedPages(Descriptor(handle_), offset, buffer.size()) ? ReadBack::CacheDropped
+                                                                      : ReadBack::CachedOnly;
     return readAt(offset, buffer, error);
 }
 
@@ -272,7 +456,7 @@ bool ImageFile::close(FileError* error) {
     const int result = ::close(Descriptor(handle_));
     handle_ = kClosed;
     if (result != 0 && errno != EINTR) {
-        SetError(error, errno);
+        SetError(error, SystemError(errno));
         return false;
     }
     return true;

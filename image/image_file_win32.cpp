@@ -1,3 +1,4 @@
+#include "file_error_codes.h"
 #include "image_file.h"
 
 #ifndef NOMINMAX
@@ -8,9 +9,13 @@
 #endif
 #include <windows.h>
 
-// Some MinGW headers lack it: a write refused because the user's disk quota is used up.
+// Some MinGW headers lack them: a write refused because the user's disk quota is used up, and a
+// share name that the server does not have.
 #ifndef ERROR_DISK_QUOTA_EXCEEDED
 #define ERROR_DISK_QUOTA_EXCEEDED 1295L
+#endif
+#ifndef ERROR_BAD_NET_NAME
+#define ERROR_BAD_NET_NAME 67L
 #endif
 
 #include <algorithm>
@@ -58,16 +63,14 @@ std::string SystemText(DWORD code) {
     return Utf8(text);
 }
 
-void SetError(FileError* error, DWORD code) {
+void SetError(FileError* error, FileError what) {
     if (error) {
-        *error = {FileErrorKindOf(static_cast<long>(code)), SystemText(code)};
+        *error = std::move(what);
     }
 }
 
-void SetError(FileError* error, FileErrorKind kind, const char* text) {
-    if (error) {
-        *error = {kind, text};
-    }
+FileError SystemError(DWORD code) {
+    return {FileErrorKindOf(static_cast<long>(code)), SystemText(code)};
 }
 
 bool Widen(const std::string& utf8, std::wstring& wide) {
@@ -152,11 +155,11 @@ bool SystemPath(const std::string& path, std::wstring& result, std::string& notP
     notPlain.clear();
     std::wstring wide;
     if (!Widen(path, wide)) {
-        SetError(error, FileErrorKind::Other, "the file name is not valid UTF-8 text");
+        SetError(error, {FileErrorKind::Other, "the file name is not valid UTF-8 text"});
         return false;
     }
     if (wide.empty()) {
-        SetError(error, ERROR_PATH_NOT_FOUND);
+        SetError(error, SystemError(ERROR_PATH_NOT_FOUND));
         return false;
     }
     if (IsDevicePath(wide) || IsReservedDeviceName(wide)) {
@@ -169,13 +172,13 @@ bool SystemPath(const std::string& path, std::wstring& result, std::string& notP
     }
     const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
-        SetError(error, ::GetLastError());
+        SetError(error, SystemError(::GetLastError()));
         return false;
     }
     std::wstring full(needed, L'\0');
     const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
     if (length == 0 || length >= needed) {
-        SetError(error, length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW);
+        SetError(error, SystemError(length == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW));
         return false;
     }
     full.resize(length);
@@ -209,7 +212,7 @@ bool FactsOfHandle(HANDLE handle, FileFacts& facts, FileError* error) {
         return true;
     default:
         if (const DWORD code = ::GetLastError(); code != NO_ERROR) {
-            SetError(error, code);
+            SetError(error, SystemError(code));
             return false;
         }
         facts.notPlainFile = "not a disk file";
@@ -217,7 +220,7 @@ bool FactsOfHandle(HANDLE handle, FileFacts& facts, FileError* error) {
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle, &info)) {
-        SetError(error, ::GetLastError());
+        SetError(error, SystemError(::GetLastError()));
         return false;
     }
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -254,22 +257,26 @@ FileErrorKind FileErrorKindOf(long systemCode) {
         return FileErrorKind::InUse;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_NOT_READY: // no medium in the drive, or the card was pulled
         return FileErrorKind::Missing;
+    case ERROR_NOT_READY:     // no medium in the drive, or the card was pulled
+    case ERROR_INVALID_DRIVE: // the drive letter is gone with its stick
+    case ERROR_DEV_NOT_EXIST:
+        return FileErrorKind::MediumGone;
     case ERROR_DIRECTORY:
         return FileErrorKind::NotPlainFile;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
-    case ERROR_FILE_TOO_LARGE:
         return FileErrorKind::NoSpace;
+    case ERROR_DISK_QUOTA_EXCEEDED:
+        return FileErrorKind::QuotaExceeded;
+    case ERROR_FILE_TOO_LARGE:
+        return FileErrorKind::FileTooLarge;
     case ERROR_WRITE_PROTECT:
         return FileErrorKind::ReadOnly;
     case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
         return FileErrorKind::PermissionDenied;
     case ERROR_FILE_READ_ONLY:
-    case ERROR_PRIVILEGE_NOT_HELD:
         return FileErrorKind::NotPermitted;
     case ERROR_CRC:
     case ERROR_SEEK:
@@ -281,14 +288,15 @@ FileErrorKind FileErrorKindOf(long systemCode) {
         return FileErrorKind::InputOutput;
     case ERROR_NETNAME_DELETED:
     case ERROR_UNEXP_NET_ERR:
-    case ERROR_BAD_NETPATH:
     case ERROR_NETWORK_UNREACHABLE:
     case ERROR_BAD_NET_RESP:
-    case ERROR_DEV_NOT_EXIST:
     case ERROR_SEM_TIMEOUT:
     case ERROR_CONNECTION_ABORTED:
     case ERROR_VC_DISCONNECTED:
         return FileErrorKind::Network;
+    case ERROR_BAD_NETPATH:  // a computer that is not there, or a mistyped one
+    case ERROR_BAD_NET_NAME: // a share that computer does not have
+        return FileErrorKind::NetworkPathMissing;
     default:
         return FileErrorKind::Other;
     }
@@ -318,9 +326,7 @@ bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = ::GetLastError();
-        facts.missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        SetError(error, code);
+        SetError(error, SystemError(::GetLastError()));
         return false;
     }
     const bool known = FactsOfHandle(handle, facts, error);
@@ -335,7 +341,8 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         return {};
     }
     if (!notPlain.empty()) {
-        SetError(error, FileErrorKind::NotPlainFile, "the name is that of a device, not of a file");
+        SetError(error,
+                 {FileErrorKind::NotPlainFile, "the name is that of a device, not of a file"});
         return {};
     }
     const bool write = access == Access::ReadWrite;
@@ -344,7 +351,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
     if (const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
         write && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetError(error, FileErrorKind::NotPermitted, kReadOnly);
+        SetError(error, {FileErrorKind::NotPermitted, kReadOnly});
         return {};
     }
     // Others may always read along. While loading they may also write and rename, as on POSIX;
@@ -355,7 +362,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), sharing,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        SetError(error, ::GetLastError());
+        SetError(error, SystemError(::GetLastError()));
         return {};
     }
     return ImageFile(reinterpret_cast<Handle>(handle));
@@ -365,7 +372,7 @@ bool ImageFile::facts(FileFacts& facts, FileError* error) const {
     return FactsOfHandle(AsHandle(handle_), facts, error);
 }
 
-bool ImageFile::lock(Lock kind, FileError* error) const {
+bool ImageFile::lock(Lock kind, FileError* error) {
     // Windows locks are enforced: while a save holds its lock, other programs' reads of the
     // locked range fail too, which is why the lock spans only the length of one pass.
     const DWORD flags =
@@ -378,7 +385,7 @@ bool ImageFile::lock(Lock kind, FileError* error) const {
     if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
         return true;
     }
-    SetError(error, code);
+    SetError(error, SystemError(code));
     return false;
 }
 
@@ -395,14 +402,14 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
                                    ChunkOf(buffer.size() - count), &got, &at);
         const DWORD code = ok ? NO_ERROR : ::GetLastError();
         if (!ok && code != ERROR_HANDLE_EOF) {
-            SetError(error, code);
+            SetError(error, SystemError(code));
             return count;
         }
         if (got == 0) {
             if (endOfFile) {
                 *endOfFile = true;
             }
-            SetError(error, FileErrorKind::Other, "the position lies past the end of the file");
+            SetError(error, {FileErrorKind::Other, "the position lies past the end of the file"});
             return count;
         }
         count += got;
@@ -418,11 +425,11 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
         DWORD put = 0;
         if (!::WriteFile(AsHandle(handle_), bytes.data() + done, ChunkOf(bytes.size() - done), &put,
                          &at)) {
-            SetError(error, ::GetLastError());
+            SetError(error, SystemError(::GetLastError()));
             return false;
         }
         if (put == 0) {
-            SetError(error, FileErrorKind::Other, "the system accepted no bytes");
+            SetError(error, {FileErrorKind::Other, "the system accepted no bytes"});
             return false;
         }
         done += put;
@@ -432,25 +439,37 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
 
 bool ImageFile::flushToDisk(FileError* error) const {
     if (!::FlushFileBuffers(AsHandle(handle_))) {
-        SetError(error, ::GetLastError());
+        SetError(error, SystemError(::GetLastError()));
         return false;
     }
     return true;
 }
 
+bool ImageFile::unlock(FileError* error) {
+    OVERLAPPED whole = At(0);
+    if (::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole)) {
+        return true;
+    }
+    const DWORD code = ::GetLastError();
+    // Nothing was locked: the file system has no locks, or the lock was never taken.
+    if (code == ERROR_NOT_LOCKED || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
+        return true;
+    }
+    SetError(error, SystemError(code));
+    return false;
+}
+
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
-                                  FileError* error) const {
+                                  ReadBack& way, FileError* error) const {
     // Windows has no way to drop the cached pages of a range, but a handle opened without
     // buffering reads from the storage itself. That needs reads of whole sectors into memory
-    // aligned to them: a page (4096 bytes) covers the sector sizes in use. The save's own range
-    // lock would refuse the second handle's read, so it ends here; the save handle's sharing
-    // keeps other writers out until it is closed.
+    // aligned to them: a page (4096 bytes) covers the sector sizes in use. The save's range lock
+    // would refuse this second handle's read, so the save ends it first.
     constexpr std::int64_t kAlign = 4096;
-    OVERLAPPED whole = At(0);
-    ::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
     const HANDLE direct = ::ReOpenFile(AsHandle(handle_), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        FILE_FLAG_NO_BUFFERING);
+    way = ReadBack::CachedOnly;
     if (direct == INVALID_HANDLE_VALUE) {
         // A file system that cannot do this (some network redirectors) is read through the
         // system's cache, after the flush.
@@ -473,7 +492,13 @@ std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> b
         ::VirtualFree(aligned, 0, MEM_RELEASE);
     }
     ::CloseHandle(direct);
-    return copied == buffer.size() ? copied : readAt(offset, buffer, error);
+    if (copied == buffer.size()) {
+        way = ReadBack::PastCache;
+        return copied;
+    }
+    // The storage refused the unbuffered read (a sector larger than a page, say): read through
+    // the cache, and say so.
+    return readAt(offset, buffer, error);
 }
 
 bool ImageFile::close(FileError* error) {
@@ -483,7 +508,7 @@ bool ImageFile::close(FileError* error) {
     const HANDLE handle = AsHandle(handle_);
     handle_ = kClosed;
     if (!::CloseHandle(handle)) {
-        SetError(error, ::GetLastError());
+        SetError(error, SystemError(::GetLastError()));
         return false;
     }
     return true;

@@ -12,6 +12,7 @@ namespace kelvarin {
 namespace {
 
 using FieldValues = std::array<std::uint16_t, kRosterSlotCount>;
+using messages::Operation;
 using messages::Trouble;
 
 // ---- Opening an image: look at the path, open, lock, look again at what was opened ----
@@ -29,43 +30,41 @@ OpenedImage Unusable(Trouble trouble) {
 }
 
 // Whatever the facts say against using the file; an empty problem if it may be used.
-Trouble ProblemWith(const FileFacts& facts) {
+Trouble ProblemWith(const FileFacts& facts, Operation operation) {
     if (!facts.notPlainFile.empty()) {
-        return messages::NotAPlainFile(facts.notPlainFile);
+        return messages::NotAPlainFile(facts.notPlainFile, operation);
     }
     if (facts.size < kRosterEnd) {
-        return messages::TooShort(facts.size);
+        return messages::TooShort(facts.size, operation);
     }
     return {};
 }
 
 OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
                             ImageFile::Lock lock) {
-    const bool reading = access == ImageFile::Access::Read;
+    const Operation operation =
+        access == ImageFile::Access::Read ? Operation::Load : Operation::Save;
     // Look before opening: a named pipe or a device is refused without being opened at all.
     FileError error;
     FileFacts atPath;
     if (!InspectPath(path, atPath, &error)) {
-        if (atPath.missing) {
-            error.kind = FileErrorKind::Missing;
-        }
-        return Unusable(messages::FileTrouble(error, reading));
+        return Unusable(messages::FileTrouble(error, operation));
     }
-    if (Trouble refusal = ProblemWith(atPath); !refusal.problem.empty()) {
+    if (Trouble refusal = ProblemWith(atPath, operation); !refusal.problem.empty()) {
         return Unusable(std::move(refusal));
     }
 
     OpenedImage image;
     image.file = ImageFile::Open(path, access, &error);
     if (!image.file.isOpen() || !image.file.lock(lock, &error)) {
-        return Unusable(messages::FileTrouble(error, reading));
+        return Unusable(messages::FileTrouble(error, operation));
     }
     // Check again on what was actually opened, in case the path changed in between, and only
     // now, under the lock, take the facts a save compares and re-checks.
     if (!image.file.facts(image.facts, &error)) {
-        return Unusable(messages::FileTrouble(error, reading));
+        return Unusable(messages::FileTrouble(error, operation));
     }
-    if (Trouble refusal = ProblemWith(image.facts); !refusal.problem.empty()) {
+    if (Trouble refusal = ProblemWith(image.facts, operation); !refusal.problem.empty()) {
         return Unusable(std::move(refusal));
     }
     return image;
@@ -74,8 +73,8 @@ OpenedImage OpenRosterImage(const std::string& path, ImageFile::Access access,
 // The 46 fields as the open file holds them now.
 struct FieldsOnDisk {
     FieldValues values{};
-    FileError error;         // the field and the reason if a read failed; kind None if none did
-    std::size_t outside = 0; // how many hold a value no list entry stands for
+    FileError error; // the field and the reason if a read failed; kind None if none did
+    std::vector<const RosterSlot*> outside; // fields holding a value no list entry stands for
 };
 
 FieldsOnDisk ReadFields(const ImageFile& file) {
@@ -94,7 +93,9 @@ FieldsOnDisk ReadFields(const ImageFile& file) {
             return fields;
         }
         fields.values[i] = static_cast<std::uint16_t>(selection);
-        fields.outside += FitsList(slot.kind, fields.values[i]) ? 0 : 1;
+        if (!FitsList(slot.kind, fields.values[i])) {
+            fields.outside.push_back(&slot);
+        }
     }
     return fields;
 }
@@ -113,12 +114,13 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
         return messages::ChangedOnDisk(path, conflict);
     }
     if (now.error.kind != FileErrorKind::None) {
-        return messages::NothingWritten(
-            path, {now.error.text, messages::FileTrouble(now.error, true).advice});
+        return messages::NothingWritten(path, messages::FileTrouble(now.error, Operation::Save));
     }
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         if (now.values[i] != record.fields[i] && now.values[i] != record.tried[i]) {
-            conflict.fieldLines.push_back(
+            conflict.changed.push_back(&kRosterSlots[i]);
+            messages::AddLine(
+                conflict.lines,
                 messages::ChangedFieldLine(kRosterSlots[i], record.fields[i], now.values[i]));
         }
     }
@@ -126,10 +128,188 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
     conflict.sizeWas = record.size;
     conflict.outside = now.outside;
     conflict.sameFile = image.facts.identity == record.identity;
-    if (conflict.size == conflict.sizeWas && conflict.fieldLines.empty() && now.outside == 0) {
+    if (conflict.size == conflict.sizeWas && conflict.changed.empty() && now.outside.empty()) {
         return std::nullopt;
     }
     return messages::ChangedOnDisk(path, conflict);
+}
+
+// ---- Saving: write, confirm, classify, remember ----
+
+// One field of a save, from what the window shows to what the storage gives back.
+struct FieldOutcome {
+    std::uint16_t held = 0;  // in the file just before the writes, as far as it could be read
+    std::uint16_t shown = 0; // what the window shows, and what is written
+    bool tried = false;      // a write was attempted
+    bool written = false;    // the system accepted the write
+    FileError error;         // why it did not
+    std::optional<std::uint16_t> readBack; // what the storage gave back after the flush
+
+    [[nodiscard]] bool changed() const { return shown != held; }
+    [[nodiscard]] bool kept() const { return written && readBack == shown; }
+};
+using Outcomes = std::array<FieldOutcome, kRosterSlotCount>;
+
+Outcomes ShownAndHeld(const ListSelection& lists, const FieldValues& held) {
+    Outcomes outcomes{};
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        outcomes[i].held = held[i];
+        outcomes[i].shown =
+            static_cast<std::uint16_t>(lists.selectedIndex(kRosterSlots[i].control));
+    }
+    return outcomes;
+}
+
+// Writes every field with one write each. A program that ignores the lock may cut the file
+// meanwhile, and a write past its new end would grow it again: once the size moves, nothing more
+// is written.
+void WriteFields(const ImageFile& file, std::int64_t size, Outcomes& outcomes) {
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        FileFacts now;
+        if (!file.facts(now) || now.size != size) {
+            return;
+        }
+        FieldOutcome& field = outcomes[i];
+        std::string fieldText = FieldTextFromSelection(static_cast<std::int16_t>(field.shown));
+        std::int32_t start = kRosterSlots[i].offset;
+        field.tried = true;
+        WriteHEX(file, start, fieldText, &field.error);
+        field.written = field.error.kind == FileErrorKind::None;
+    }
+}
+
+// What the system said after the writes.
+struct Confirmation {
+    bool flushed = false;
+    FileError flushError;
+    bool sizeKnown = false;
+    FileFacts after;
+    FileError sizeError;
+    bool readBack = false;
+    std::optional<ImageFile::ReadBack> way;
+    FileError readBackError;
+    bool closed = false;
+    FileError closeError;
+};
+
+// Reads the written fields back as the storage holds them, in one read of the fields' region.
+void ReadBack(const ImageFile& file, Outcomes& outcomes, Confirmation& confirmation) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kRosterEnd - kRosterStart));
+    ImageFile::ReadBack way = ImageFile::ReadBack::CachedOnly;
+    confirmation.readBack =
+        file.readBackAt(kRosterStart, bytes, way, &confirmation.readBackError) == bytes.size();
+    confirmation.way = way;
+    for (std::size_t i = 0; confirmation.readBack && i < kRosterSlots.size(); ++i) {
+        if (outcomes[i].written) {
+            const auto at = static_cast<std::size_t>(kRosterSlots[i].offset - kRosterStart);
+            outcomes[i].readBack = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+        }
+    }
+}
+
+// Until the system confirms the data is on the disk, a crash or power cut could still lose it;
+// only once it is there can a read come from the storage. The lock ends before that read, which
+// a second handle makes on Windows; other writers are kept out by the handle's sharing there.
+Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes) {
+    Confirmation confirmation;
+    confirmation.flushed = file.flushToDisk(&confirmation.flushError);
+    confirmation.sizeKnown = file.facts(confirmation.after, &confirmation.sizeError);
+    const bool anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
+                                        [](const FieldOutcome& field) { return field.written; });
+    file.unlock(); // a lock that would not end is no reason to fail a save: the read-back tells
+    if (confirmation.flushed && confirmation.sizeKnown && confirmation.after.size == size &&
+        anyWritten) {
+        ReadBack(file, outcomes, confirmation);
+    }
+    confirmation.closed = file.close(&confirmation.closeError);
+    return confirmation;
+}
+
+bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
+    return confirmation.sizeKnown && confirmation.after.size == size;
+}
+
+// The one cause a person is told, and the system's error that goes with it.
+void ClassifyCause(const Confirmation& confirmation, std::int64_t size, std::size_t mismatches,
+                   messages::SaveTrouble& trouble) {
+    using Cause = messages::SaveTrouble::Cause;
+    if (!SizeHeld(confirmation, size)) {
+        trouble.cause = confirmation.sizeKnown ? Cause::SizeChanged : Cause::SizeUnknown;
+        trouble.error = confirmation.sizeError;
+        trouble.sizeWas = size;
+        trouble.size = confirmation.after.size;
+    } else if (mismatches > 0) {
+        trouble.cause = Cause::ReadBack;
+    } else if (trouble.error.kind != FileErrorKind::None) {
+        trouble.cause = Cause::Write; // a refused write is the cause; what failed after follows
+    } else if (!confirmation.flushed || !confirmation.closed) {
+        trouble.cause = Cause::Flush;
+        trouble.error = confirmation.flushed ? confirmation.closeError : confirmation.flushError;
+    } else {
+        trouble.cause = Cause::ReadBackFailed;
+        trouble.error = confirmation.readBackError;
+    }
+}
+
+// What became of each field, for the person: which changes are not (known to be) in the file.
+messages::SaveTrouble Classify(const Outcomes& outcomes, const Confirmation& confirmation,
+                               std::int64_t size) {
+    messages::SaveTrouble trouble;
+    std::size_t mismatches = 0;
+    std::string unconfirmed;
+    trouble.confirmed = confirmation.flushed && confirmation.closed &&
+                        SizeHeld(confirmation, size) && confirmation.readBack;
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        const FieldOutcome& field = outcomes[i];
+        const RosterSlot& slot = kRosterSlots[i];
+        trouble.writes += field.written ? 1 : 0;
+        trouble.changes += field.changed() ? 1 : 0;
+        if (field.tried && !field.written && trouble.error.kind == FileErrorKind::None) {
+            trouble.error = field.error; // the first failure is the cause; later ones follow
+        }
+        if (field.tried && !field.written && field.changed()) {
+            messages::AddLine(trouble.lines,
+                              messages::UnwrittenLine(slot, field.shown, field.error));
+        }
+        if (field.readBack && !field.kept()) {
+            ++mismatches;
+            messages::AddLine(trouble.lines,
+                              messages::ReadBackLine(slot, field.shown, *field.readBack));
+        }
+        if (field.changed() && !(trouble.confirmed && field.kept())) {
+            trouble.missing.push_back(&slot);
+            if (!trouble.confirmed && field.written) {
+                messages::AddLine(unconfirmed, messages::UnconfirmedLine(slot, field.shown));
+            }
+        }
+    }
+    messages::AddLine(trouble.lines, unconfirmed);
+    // With nothing written there was nothing to confirm.
+    trouble.confirmed = trouble.confirmed || (trouble.writes == 0 && confirmation.flushed &&
+                                              confirmation.closed && SizeHeld(confirmation, size));
+    ClassifyCause(confirmation, size, mismatches, trouble);
+    return trouble;
+}
+
+// After a failed save that got past the check, the record takes what the file held just before
+// the writes, what the storage gave back where it is known, and what was tried: a later save
+// then blames nobody for Kelvarin's own writes, and still sees another program's.
+void Remember(ImageRecord& record, const Outcomes& outcomes, bool confirmed) {
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        const FieldOutcome& field = outcomes[i];
+        record.fields[i] = confirmed && field.readBack ? *field.readBack : field.held;
+        record.tried[i] = field.tried ? field.shown : field.held;
+    }
+}
+
+std::vector<const RosterSlot*> NotKnownOnDisk(const Outcomes& outcomes, bool confirmed) {
+    std::vector<const RosterSlot*> fields;
+    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
+        if (!(confirmed && outcomes[i].kept())) {
+            fields.push_back(&kRosterSlots[i]);
+        }
+    }
+    return fields;
 }
 
 } // namespace
@@ -176,23 +356,22 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
     const OpenedImage image =
         OpenRosterImage(path, ImageFile::Access::Read, ImageFile::Lock::Shared);
     if (!image.trouble.problem.empty()) {
-        return messages::Refused(path, image.trouble.problem, image.trouble.advice);
+        return messages::Refused(path, image.trouble);
     }
 
     // Everything is read and checked before anything is shown, so a bad file leaves the window
     // exactly as it was.
     const FieldsOnDisk fields = ReadFields(image.file);
     if (fields.error.kind != FileErrorKind::None) {
-        return messages::Refused(path, fields.error.text, "Check the file and try again.");
+        return messages::Refused(path, messages::FileTrouble(fields.error, Operation::Load));
     }
-    if (fields.outside > 0) {
-        std::string details;
-        for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-            if (!FitsList(kRosterSlots[i].kind, fields.values[i])) {
-                messages::AddLine(details, messages::OutOfRange(kRosterSlots[i], fields.values[i]));
-            }
+    if (!fields.outside.empty()) {
+        std::string lines;
+        for (const RosterSlot* slot : fields.outside) {
+            const auto i = static_cast<std::size_t>(slot - kRosterSlots.data());
+            messages::AddLine(lines, messages::OutOfRange(*slot, fields.values[i]));
         }
-        return messages::NotTheExpectedImage(path, fields.outside, std::move(details));
+        return messages::NotTheExpectedImage(path, fields.outside, lines);
     }
 
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
@@ -222,129 +401,31 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
             return std::move(*change);
         }
     }
-    const FieldValues& held =
-        before.error.kind == FileErrorKind::None ? before.values : record.fields;
+    const std::int64_t size = image.facts.size;
+    Outcomes outcomes = ShownAndHeld(
+        lists, before.error.kind == FileErrorKind::None ? before.values : record.fields);
+    WriteFields(image.file, size, outcomes);
+    const Confirmation confirmation = Confirm(image.file, size, outcomes);
+    const messages::SaveTrouble trouble = Classify(outcomes, confirmation, size);
 
-    SaveResult result{SaveStatus::Saved, {}, {}, {}, {}};
-    messages::SaveTrouble trouble;
-    FieldValues shown{};
-    std::array<bool, kRosterSlotCount> tried{};
-    std::array<bool, kRosterSlotCount> written{};
-    bool sizeHeldSoFar = true;
-    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        const RosterSlot& slot = kRosterSlots[i];
-        shown[i] = static_cast<std::uint16_t>(lists.selectedIndex(slot.control));
-        trouble.changes += shown[i] != held[i] ? 1 : 0;
-        // A program that ignores the lock may cut the file meanwhile; a write past its new end
-        // would grow it again. Once the size moves, nothing more is written.
-        FileFacts now;
-        sizeHeldSoFar = sizeHeldSoFar && image.file.facts(now) && now.size == image.facts.size;
-        if (!sizeHeldSoFar) {
-            continue;
-        }
-        tried[i] = true;
-        std::string fieldText = FieldTextFromSelection(static_cast<std::int16_t>(shown[i]));
-        std::int32_t start = slot.offset;
-        FileError error;
-        WriteHEX(image.file, start, fieldText, &error);
-        written[i] = error.kind == FileErrorKind::None;
-        trouble.writes += written[i] ? 1 : 0;
-        if (!written[i] && trouble.error.kind == FileErrorKind::None) {
-            trouble.error = error; // the first failure is the cause; later ones follow from it
-        }
-        if (!written[i] && shown[i] != held[i]) {
-            messages::AddLine(trouble.details, messages::UnwrittenLine(slot, shown[i], error));
-        }
-    }
-
-    // Until the system confirms the data is on the disk, a crash or power cut could still lose
-    // it; success is reported only after that confirmation, only if the storage gives back what
-    // was written, and only if nobody cut or extended the file meanwhile (the lock is advisory:
-    // other programs need not honour it).
-    FileError flushError;
-    const bool flushed = image.file.flushToDisk(&flushError);
-    FileFacts after;
-    FileError sizeError;
-    const bool looked = image.file.facts(after, &sizeError);
-    const bool sizeHeld = looked && after.size == image.facts.size;
-    // Read back only once the data is on the disk, so the read can come from the storage.
-    std::array<bool, kRosterSlotCount> kept = written;
-    FieldValues readsBack{};
-    std::size_t mismatches = 0;
-    FileError readBackError;
-    bool readBack = false;
-    if (flushed && sizeHeld && trouble.writes > 0) {
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kRosterEnd - kRosterStart));
-        readBack = image.file.readBackAt(kRosterStart, bytes, &readBackError) == bytes.size();
-        for (std::size_t i = 0; readBack && i < kRosterSlots.size(); ++i) {
-            if (!written[i]) {
-                continue;
-            }
-            const auto at = static_cast<std::size_t>(kRosterSlots[i].offset - kRosterStart);
-            readsBack[i] = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-            if (readsBack[i] != shown[i]) {
-                kept[i] = false;
-                ++mismatches;
-                messages::AddLine(trouble.details,
-                                  messages::ReadBackLine(kRosterSlots[i], shown[i], readsBack[i]));
-            }
-        }
-    }
-    FileError closeError;
-    const bool closed = image.file.close(&closeError);
-
-    if (trouble.writes == kRosterSlotCount && flushed && sizeHeld && readBack && mismatches == 0 &&
-        closed) {
+    if (trouble.confirmed && std::all_of(outcomes.begin(), outcomes.end(),
+                                         [](const FieldOutcome& field) { return field.kept(); })) {
+        FieldValues shown{};
+        std::transform(outcomes.begin(), outcomes.end(), shown.begin(),
+                       [](const FieldOutcome& field) { return field.shown; });
+        const FileFacts& after = confirmation.after;
         record = {true, after.identity, after.size, after.modified, shown, shown};
-        result.message = messages::Saved(ImagePath, trouble.changes);
-        return result;
+        SaveResult saved{SaveStatus::Saved, messages::Saved(ImagePath, trouble.changes), {}, {}, {},
+                         confirmation.way};
+        return saved;
     }
-
-    using Cause = messages::SaveTrouble::Cause;
-    const bool confirmed = flushed && closed && sizeHeld && (readBack || trouble.writes == 0);
-    trouble.confirmed = confirmed;
-    if (!sizeHeld) {
-        trouble.cause = looked ? Cause::SizeChanged : Cause::SizeUnknown;
-        trouble.error = sizeError;
-        trouble.sizeWas = image.facts.size;
-        trouble.size = after.size;
-    } else if (mismatches > 0) {
-        trouble.cause = Cause::ReadBack;
-    } else if (trouble.error.kind != FileErrorKind::None) {
-        trouble.cause = Cause::Write; // a refused write is the cause; what failed after follows
-    } else if (!flushed || !closed) {
-        trouble.cause = Cause::Flush;
-        trouble.error = flushed ? closeError : flushError;
-    } else {
-        trouble.cause = Cause::ReadBackFailed;
-        trouble.error = readBackError;
+    SaveResult failed = messages::FailedSave(ImagePath, trouble);
+    failed.unwritten = NotKnownOnDisk(outcomes, trouble.confirmed);
+    failed.readBack = confirmation.way;
+    if (record.holdsImage) {
+        Remember(record, outcomes, trouble.confirmed);
     }
-    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        const bool onDisk = confirmed && kept[i];
-        if (!onDisk) {
-            result.unwritten.push_back(&kRosterSlots[i]);
-            trouble.changesMissing += shown[i] != held[i] ? 1 : 0;
-            if (!confirmed && written[i] && shown[i] != held[i]) {
-                messages::AddLine(trouble.details,
-                                  messages::UnconfirmedLine(kRosterSlots[i], shown[i]));
-            }
-        }
-    }
-    messages::FillFailedSave(result, ImagePath, trouble);
-    if (record.holdsImage && trouble.writes > 0) {
-        // Kelvarin's own writes are not another program's: the next save takes a field holding
-        // either the value last known there or the one tried now as untouched by others.
-        // A field that read back otherwise holds what the storage made of it: that is the
-        // value last known on disk.
-        for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-            if (confirmed && written[i]) {
-                record.fields[i] = kept[i] ? shown[i] : readsBack[i];
-            } else if (tried[i]) {
-                record.tried[i] = shown[i];
-            }
-        }
-    }
-    return result;
+    return failed;
 }
 
 } // namespace kelvarin

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,9 @@ struct SaveResult {
     // When a save failed after it began to write: the fields that may not hold the shown value
     // on disk (all of them when nothing was written). Empty otherwise.
     std::vector<const RosterSlot*> unwritten;
+    // How the save read its writes back, once it came so far: past the system's cache, after
+    // the system dropped it, or (where the system offers neither) possibly from it.
+    std::optional<ImageFile::ReadBack> readBack;
 
     [[nodiscard]] bool saved() const { return status == SaveStatus::Saved; }
 };
@@ -93,7 +97,9 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
 // that renumbers files, a card plugged in again) is no change. Never creates or extends a file,
 // touches no byte outside the fields, and reports success only once the data is flushed to the
 // disk, read back as written, and the file's size held still throughout. A successful save
-// updates the record; a failed one remembers what it tried to write.
+// updates the record. A failed one that got past the check remembers what the file held just
+// before its writes and what it tried to write, so that a later save takes neither for another
+// program's change.
 SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, ImageRecord& record,
                       SaveMode mode = SaveMode::UnlessChanged);
 

@@ -2,101 +2,277 @@
 
 #include "image/hex_text.h"
 
+#include <algorithm>
+
 namespace kelvarin::messages {
 namespace {
+
+// The cause of each kind of file trouble in plain words, and the one useful thing to do, as met
+// while opening a file and while saving into it. Nothing else in the program says these things.
+struct KindWords {
+    FileErrorKind kind;
+    const char* loadCause;
+    const char* saveCause; // null: as when loading
+    const char* loadAdvice;
+    const char* saveAdvice;
+};
+
+// clang-format off
+constexpr KindWords kKindWords[] = {
+    {FileErrorKind::InUse,
+     "another program is using the file", nullptr,
+     "Wait until the other program has finished with the file (or close it there), then open it again.",
+     "Wait until the other program has finished with the file (or close it there), then save again."},
+    {FileErrorKind::Missing,
+     "the file does not exist", "the file does not exist any more",
+     "Check the file's name and folder, then open it again.",
+     "Check that the disk or card is connected and the file is still in its folder, then save again."},
+    {FileErrorKind::MediumGone,
+     "the disk or card that holds the file is not there or not ready", nullptr,
+     "Insert the card or connect the disk, then open the file again.",
+     "Put the card back in or connect the disk again, then save again; your changes are still shown here."},
+    {FileErrorKind::NotPlainFile,
+     "it is not a plain file", nullptr,
+     "Open the game image file itself.",
+     "Put the game image file back where it was, then save again; your changes are still shown here."},
+    {FileErrorKind::NoSpace,
+     "the disk is full", nullptr,
+     "Free some space on the disk or card that holds the file, then open it again.",
+     "Free some space on the disk or card that holds the file, then save again."},
+    {FileErrorKind::QuotaExceeded,
+     "your share of the disk (your quota) is used up", nullptr,
+     "Delete some of your files on that disk, or ask its administrator for a larger quota, then open the file again.",
+     "Delete some of your files on that disk, or ask its administrator for a larger quota, then save again."},
+    {FileErrorKind::FileTooLarge,
+     "the file is larger than the disk or the system allows", nullptr,
+     "Copy the image to a disk that takes files this large (NTFS, exFAT or ext4 rather than FAT32), then open the copy.",
+     "Raise the file-size limit Kelvarin runs under (ulimit -f), or copy the image to a disk that takes files this large (NTFS, exFAT or ext4 rather than FAT32), open the copy and save again."},
+    {FileErrorKind::ReadOnly,
+     "the disk or card is read-only or write-protected", nullptr,
+     "Open a copy of the image that lies on a readable, writable disk.",
+     "Unlock the card (its write-protect switch) or make the disk writable, or open a copy of the image that lies on a writable disk."},
+    {FileErrorKind::PermissionDenied,
+     "you have no permission for reading this file", "you have no permission for writing this file",
+     "Check that you may read the file (its permissions or owner), then open it again.",
+     "Check that you may write to the file (its permissions or owner), then save again."},
+    {FileErrorKind::NotPermitted,
+     "the file is marked as unchangeable", nullptr,
+     "Check the file's attributes, then open it again.",
+     "Clear the mark that keeps the file from changing (on Windows \"Read-only\" in the file's Properties; on Linux the immutable or append-only attribute, with chattr -i -a), then save again."},
+    {FileErrorKind::InputOutput,
+     "the disk or card reported an error", nullptr,
+     "Check the disk or card (it may be failing, or was removed) and copy the image to another disk before you open it again.",
+     "Check the disk or card (it may be failing, or was removed) and keep a copy of the image elsewhere before you save again."},
+    {FileErrorKind::Network,
+     "the network share stopped answering", nullptr,
+     "Reconnect to the network share, then open the file again.",
+     "Reconnect to the network share, then save again."},
+    {FileErrorKind::NetworkPathMissing,
+     "the network share or the computer named in the file's path cannot be found", nullptr,
+     "Check the share's name and that the computer sharing it is on, then open the file again.",
+     "Check that the share is there again under the same name, then save again."},
+    {FileErrorKind::Other,
+     "the system reported a problem with the file", nullptr,
+     "Check the file, then open it again.",
+     "Check the file and the disk it lies on, then save again."},
+};
+// clang-format on
+
+const KindWords& WordsFor(FileErrorKind kind) {
+    const auto found = std::find_if(std::begin(kKindWords), std::end(kKindWords),
+                                    [kind](const KindWords& words) { return words.kind == kind; });
+    return found != std::end(kKindWords) ? *found : kKindWords[std::size(kKindWords) - 1];
+}
+
+std::string Cause(FileErrorKind kind, Operation operation) {
+    const KindWords& words = WordsFor(kind);
+    return operation == Operation::Save && words.saveCause ? words.saveCause : words.loadCause;
+}
+
+std::string Advice(FileErrorKind kind, Operation operation) {
+    const KindWords& words = WordsFor(kind);
+    return operation == Operation::Load ? words.loadAdvice : words.saveAdvice;
+}
 
 constexpr const char* kSaveAnywayAdvice =
     "Save anyway writes all 46 fields as shown here over what the file holds now. Cancel writes "
     "nothing; open the file again to see what it holds now.";
-constexpr const char* kCheckAndRetry = "Check the file and try again.";
 
 std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// The cause in plain words, and the one useful thing to do, for each kind of file trouble.
-Trouble ByKind(FileErrorKind kind, bool reading) {
-    const std::string verb = reading ? "reading" : "writing";
-    switch (kind) {
-    case FileErrorKind::InUse:
-        return {"another program is using the file",
-                "Wait until the other program has finished with the file (or close it there), "
-                "then try again."};
-    case FileErrorKind::Missing:
-        return {"the file does not exist any more",
-                "Check that the disk or card is connected and the file is in its folder, then "
-                "open it again."};
-    case FileErrorKind::NotPlainFile:
-        return {"it is not a plain file", "Open the game image file itself."};
-    case FileErrorKind::NoSpace:
-        return {"the disk is full",
-                "Free some space on the disk or card that holds the file, then save again."};
-    case FileErrorKind::ReadOnly:
-        return {"the disk or card is read-only or write-protected",
-                "Unlock the card (its write-protect switch) or make the disk writable, or open "
-                "a copy of the image that lies on a writable disk."};
-    case FileErrorKind::PermissionDenied:
-        return {"you have no permission for " + verb + " this file",
-                std::string("Check that you may ") + (reading ? "read" : "write") +
-                    " the file, then try again."};
-    case FileErrorKind::NotPermitted:
-        return {"the file is marked as unchangeable",
-                "Clear the mark that keeps the file from changing (on Windows \"Read-only\" in "
-                "the file's Properties; on Linux the immutable or append-only attribute, with "
-                "chattr -i -a), then save again."};
-    case FileErrorKind::InputOutput:
-        return {"the disk or card reported an error while " + verb,
-                "Check the disk or card (it may be failing, or was removed) and keep a copy of "
-                "the image elsewhere before you try again."};
-    case FileErrorKind::Network:
-        return {"the network share stopped answering",
-                "Reconnect to the network share, then save again."};
-    case FileErrorKind::None:
-    case FileErrorKind::Other:
-        break;
-    }
-    return {"the system reported a problem while " + verb, kCheckAndRetry};
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
 }
 
-std::string WithSystemText(const std::string& cause, const FileError& error) {
-    return error.text.empty() ? cause : cause + " (" + error.text + ")";
+// The file as the first sentence names it: by its name alone.
+std::string Named(const std::string& path) {
+    return Quoted(FileNameOf(path));
+}
+
+// What the details always begin with: which file it was, in full.
+std::string FileLine(const std::string& path) {
+    return "File: " + path;
+}
+
+std::string SystemSaid(const FileError& error) {
+    return error.text.empty() ? std::string() : "The system said: " + error.text;
+}
+
+std::string Details(const std::string& path, const std::string& more) {
+    std::string details = FileLine(path);
+    AddLine(details, more);
+    return details;
+}
+
+// "the species of gym 4, member 1": a field in plain words, as part of a sentence.
+std::string FieldInWords(const RosterSlot& slot) {
+    return std::string("the ") + SlotKindName(slot.kind) + " of gym " + std::to_string(slot.gym) +
+           ", member " + std::to_string(slot.member);
+}
+
+// "A", "A and B", "A, B and C".
+std::string FieldsInWords(const std::vector<const RosterSlot*>& fields) {
+    std::string words;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        words += (i == 0 ? "" : i + 1 == fields.size() ? " and " : ", ") + FieldInWords(*fields[i]);
+    }
+    return words;
+}
+
+// Few enough fields to name in a sentence that is read aloud; more go to the details.
+bool FewToName(const std::vector<const RosterSlot*>& fields) {
+    return !fields.empty() && fields.size() <= 3;
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
+// "your change to the species of gym 4, member 1" or "your changes to A and B".
+std::string YourChangesTo(const std::vector<const RosterSlot*>& fields) {
+    return std::string(fields.size() == 1 ? "your change to " : "your changes to ") +
+           FieldsInWords(fields);
+}
+
+std::string UnconfirmedFate(const SaveTrouble& trouble) {
+    if (trouble.changes == 0) {
+        return "You had changed no field, but the fields Kelvarin rewrote may not all be on the "
+               "disk.";
+    }
+    if (trouble.missing.size() == 1) {
+        return "It is not known whether " + YourChangesTo(trouble.missing) + " is in the file.";
+    }
+    if (FewToName(trouble.missing)) {
+        return "It is not known which of " + YourChangesTo(trouble.missing) + " are in the file.";
+    }
+    return "It is not known which of your " + Plural(trouble.changes, "change", "changes") +
+           " are in the file.";
+}
+
+std::string ConfirmedFate(const SaveTrouble& trouble) {
+    const std::size_t missing = trouble.missing.size();
+    if (trouble.changes == 0) {
+        return "You had changed no field; the file may still hold what it held before.";
+    }
+    if (missing == 0) {
+        return trouble.changes == 1
+                   ? "Your change is in the file."
+                   : "All of your " + Plural(trouble.changes, "change", "changes") +
+                         " are in the file.";
+    }
+    const std::string verb = missing == 1 ? " is" : " are";
+    if (missing == trouble.changes) {
+        return FewToName(trouble.missing)
+                   ? Capitalised(YourChangesTo(trouble.missing)) + verb + " not in the file."
+                   : "None of your " + Plural(trouble.changes, "change", "changes") +
+                         " is in the file.";
+    }
+    const std::string which =
+        FewToName(trouble.missing)
+            ? Capitalised(YourChangesTo(trouble.missing)) + verb + " not in the file"
+            : std::to_string(missing) + " of your " + Plural(trouble.changes, "change", "changes") +
+                  verb + " not in the file (listed in the details)";
+    return which + ", so it now holds some of your changes and not others.";
 }
 
 std::string Fate(const SaveTrouble& trouble) {
     if (trouble.writes == 0) {
         return "Nothing was written.";
     }
-    const std::string yours = Plural(trouble.changes, "change", "changes");
-    if (!trouble.confirmed) {
-        return trouble.changes == 0
-                   ? "You had changed no field, but the fields Kelvarin rewrote may not all be on "
-                     "the disk."
-                   : "It is not known which of your " + yours + " are in the file.";
+    return trouble.confirmed ? ConfirmedFate(trouble) : UnconfirmedFate(trouble);
+}
+
+// The cause of a failed save, and what goes to the details besides the field lines.
+Trouble CauseOfFailedSave(const SaveTrouble& trouble) {
+    using C = SaveTrouble::Cause;
+    switch (trouble.cause) {
+    case C::Write:
+        return FileTrouble(trouble.error, Operation::Save);
+    case C::Flush: {
+        Trouble flush = FileTrouble(trouble.error, Operation::Save);
+        flush.problem =
+            "the system could not confirm that the data reached the disk: " + flush.problem;
+        return flush;
     }
-    if (trouble.changes == 0) {
-        return "You had changed no field; the file may still hold what it held before.";
+    case C::ReadBackFailed: {
+        Trouble read = FileTrouble(trouble.error, Operation::Save);
+        read.problem = "the file could not be read back after the save: " + read.problem;
+        return read;
     }
-    if (trouble.changesMissing == 0) {
-        return "All of your " + yours + " are in the file.";
+    case C::SizeUnknown: {
+        Trouble size = FileTrouble(trouble.error, Operation::Save);
+        size.problem = "the system could not tell the file's size after the save";
+        return size;
     }
-    if (trouble.changesMissing == trouble.changes) {
-        return trouble.changes == 1 ? "Your change is not in the file."
-                                    : "None of your " + yours + " is in the file.";
+    case C::SizeChanged:
+        return {"another program changed the file's size during the save",
+                "Make sure no other program changes the file, open it again to see what it "
+                "holds now, and save again.",
+                "Its size changed from " +
+                    Plural(static_cast<std::size_t>(trouble.sizeWas), "byte", "bytes") + " to " +
+                    Plural(static_cast<std::size_t>(trouble.size), "byte", "bytes") +
+                    " during the save."};
+    case C::ReadBack:
+        break;
     }
-    return std::to_string(trouble.changesMissing) + " of your " + yours +
-           (trouble.changesMissing == 1 ? " is" : " are") +
-           " not in the file (listed in the details), so it now holds some of the changes and not "
-           "others.";
+    return {"the disk or card did not keep what Kelvarin wrote",
+            "The storage did not keep the data: check the file, or restore it from a copy, "
+            "before you use it, and save to another disk or card.",
+            {}};
 }
 
 } // namespace
 
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
+Trouble FileTrouble(const FileError& error, Operation operation) {
+    return {Cause(error.kind, operation), Advice(error.kind, operation), SystemSaid(error)};
+}
+
+Trouble NotAPlainFile(const std::string& what, Operation operation) {
+    return {"it is " + what + ", not a game image file",
+            Advice(FileErrorKind::NotPlainFile, operation),
+            {}};
+}
+
+Trouble TooShort(std::int64_t size, Operation operation) {
+    return {"the file is too short to be the game image",
+            operation == Operation::Load
+                ? "Open the complete game image; this file may be damaged or cut short."
+                : "Another program cut the file short: restore the complete game image from a "
+                  "copy, open it and save again.",
+            "It has " + Plural(static_cast<std::size_t>(size), "byte", "bytes") +
+                ", but the gym teams end at byte " + std::to_string(kRosterEnd) + " (" +
+                HexNumber(static_cast<std::uint64_t>(kRosterEnd)) + ")."};
 }
 
 void AddLine(std::string& lines, const std::string& line) {
-    lines += (lines.empty() ? "" : "\n") + line;
+    if (!line.empty()) {
+        lines += (lines.empty() ? "" : "\n") + line;
+    }
 }
 
 std::string ShownValue(const RosterSlot& slot, std::uint16_t value) {
@@ -116,55 +292,44 @@ std::string OutOfRange(const RosterSlot& slot, std::uint16_t stored) {
            std::to_string(EntryCount(slot.kind) - 1) + ", or 0xFFFF for none";
 }
 
-std::string Unreadable(std::size_t badFields) {
-    return Plural(badFields, "field holds a value", "fields hold values") +
-           " that no list entry stands for";
-}
-
 std::string NotAFieldValue(const RosterSlot& slot, const std::string& text) {
     return SlotTitle(slot) + ": \"" + text + "\" is no field value";
 }
 
-Trouble NotAPlainFile(const std::string& what) {
-    return {"it is " + what + ", not a game image file", "Open the game image file itself."};
-}
-
-Trouble TooShort(std::int64_t size) {
-    return {"the file is too short to be the game image: it has " + std::to_string(size) +
-                " bytes, but the gym teams end at byte " + std::to_string(kRosterEnd) + " (" +
-                HexNumber(static_cast<std::uint64_t>(kRosterEnd)) + ")",
-            "Open the complete game image; this file may be damaged or cut short."};
-}
-
-Trouble FileTrouble(const FileError& error, bool reading) {
-    Trouble trouble = ByKind(error.kind, reading);
-    if (error.kind == FileErrorKind::Missing) {
-        trouble.problem = "the file does not exist";
-        trouble.advice = "Check the file's name and folder, then open it again.";
-    }
-    trouble.problem = WithSystemText(trouble.problem, error);
-    return trouble;
-}
-
-LoadResult Refused(const std::string& path, const std::string& problem, std::string advice,
-                   std::string details) {
+LoadResult Refused(const std::string& path, const Trouble& trouble) {
     return {LoadStatus::Refused,
-            "Cannot load " + Quoted(path) + ": " + problem + ". Nothing was changed.",
-            std::move(advice), std::move(details)};
+            "Cannot load " + Named(path) + ": " + trouble.problem + ". Nothing was changed.",
+            trouble.advice, Details(path, trouble.details)};
 }
 
-LoadResult NotTheExpectedImage(const std::string& path, std::size_t badFields,
-                               std::string details) {
-    return Refused(path, Unreadable(badFields) + ", so it is probably not the expected game image",
-                   "Open the game image whose gym teams you mean to edit; if this is it, it may "
-                   "be damaged or of another version.",
-                   std::move(details));
+LoadResult NotTheExpectedImage(const std::string& path,
+                               const std::vector<const RosterSlot*>& fields,
+                               const std::string& lines) {
+    const std::string which =
+        FewToName(fields)
+            ? FieldsInWords(fields) + (fields.size() == 1 ? " holds a value" : " hold values")
+            : Plural(fields.size(), "field holds a value", "fields hold values");
+    return Refused(path, {which + " that no list entry stands for, so it is probably not the "
+                                  "expected game image",
+                          "Open the game image whose gym teams you mean to edit; if this is it, "
+                          "it may be damaged or of another version.",
+                          lines});
 }
 
 SaveResult NothingToSave() {
     return {SaveStatus::NothingToSave,
             "No game image is open, so there is nothing to save.",
             "Open a game image first.",
+            {},
+            {},
+            {}};
+}
+
+SaveResult NothingWritten(const std::string& path, const Trouble& trouble) {
+    return {SaveStatus::Failed,
+            "Cannot save to " + Named(path) + ": " + trouble.problem + ". Nothing was written.",
+            trouble.advice,
+            Details(path, trouble.details),
             {},
             {}};
 }
@@ -177,52 +342,67 @@ std::string Saved(const std::string& path, std::size_t changes) {
     return "Saved " + Plural(changes, "change", "changes") + " to " + name + ".";
 }
 
-SaveResult NothingWritten(const std::string& path, const Trouble& trouble) {
-    return {SaveStatus::Failed,
-            "Cannot save to " + Quoted(path) + ": " + trouble.problem + ". Nothing was written.",
-            trouble.advice,
-            {},
-            {}};
-}
-
 std::string ChangedFieldLine(const RosterSlot& slot, std::uint16_t was, std::uint16_t now) {
     return SlotTitle(slot) + ": loaded " + ShownValue(slot, was) + ", now " + ShownValue(slot, now);
 }
 
+namespace {
+
+// What a file changed on disk now holds, in a sentence: its fields named when they are few.
+std::string WhatChanged(const Conflict& conflict) {
+    std::string sentences;
+    if (conflict.size != conflict.sizeWas) {
+        sentences += " Its size has changed.";
+    }
+    if (!conflict.outside.empty()) {
+        const std::string which =
+            FewToName(conflict.outside)
+                ? FieldsInWords(conflict.outside) +
+                      (conflict.outside.size() == 1 ? " holds a value" : " hold values")
+                : Plural(conflict.outside.size(), "field holds a value", "fields hold values");
+        return sentences + " It is no longer a game image Kelvarin can read: " + which +
+               " that no list entry stands for.";
+    }
+    if (FewToName(conflict.changed)) {
+        sentences += " " + Capitalised(FieldsInWords(conflict.changed)) +
+                     (conflict.changed.size() == 1 ? " holds another value now."
+                                                   : " hold other values now.");
+    } else if (!conflict.changed.empty()) {
+        sentences += " " + Plural(conflict.changed.size(), "field holds", "fields hold") +
+                     " other values now (listed in the details).";
+    }
+    return sentences;
+}
+
+} // namespace
+
 SaveResult ChangedOnDisk(const std::string& path, const Conflict& conflict) {
     std::string message;
+    std::string details = FileLine(path);
     if (!conflict.loaded) {
-        message = "Kelvarin has not loaded " + Quoted(path) +
+        message = "Kelvarin has not loaded " + Named(path) +
                   ", so it cannot tell what saving would overwrite.";
     } else {
         message =
             conflict.sameFile
-                ? Quoted(path) +
+                ? Named(path) +
                       " was changed by another program since Kelvarin last loaded or saved it."
-                : "It is a different file now: " + Quoted(path) +
+                : "It is a different file now: " + Named(path) +
                       " was replaced, re-linked or rebuilt since Kelvarin last loaded or "
                       "saved it.";
+        message += WhatChanged(conflict);
         if (conflict.size != conflict.sizeWas) {
-            message += " It has " + std::to_string(conflict.size) + " bytes instead of " +
-                       std::to_string(conflict.sizeWas) + ".";
+            AddLine(details, "It has " +
+                                 Plural(static_cast<std::size_t>(conflict.size), "byte", "bytes") +
+                                 " instead of " + std::to_string(conflict.sizeWas) + ".");
         }
-        if (conflict.outside > 0) {
-            message +=
-                " It is no longer a game image Kelvarin can read: " + Unreadable(conflict.outside) +
-                ".";
-        } else if (!conflict.fieldLines.empty()) {
-            message += " " + Plural(conflict.fieldLines.size(), "field holds another value now.",
-                                    "fields hold other values now.");
-        }
-    }
-    std::string details;
-    for (const std::string& line : conflict.fieldLines) {
-        AddLine(details, line);
+        AddLine(details, conflict.lines);
     }
     return {SaveStatus::ChangedOnDisk,
             message + " Nothing was written.",
             kSaveAnywayAdvice,
             std::move(details),
+            {},
             {}};
 }
 
@@ -240,43 +420,16 @@ std::string ReadBackLine(const RosterSlot& slot, std::uint16_t wrote, std::uint1
            ShownValue(slot, reads);
 }
 
-void FillFailedSave(SaveResult& result, const std::string& path, const SaveTrouble& trouble) {
-    using Cause = SaveTrouble::Cause;
-    result.status = SaveStatus::Failed;
-    std::string cause;
-    switch (trouble.cause) {
-    case Cause::Write:
-    case Cause::Flush:
-    case Cause::ReadBackFailed: {
-        const Trouble kind = ByKind(trouble.error.kind, trouble.cause == Cause::ReadBackFailed);
-        cause = WithSystemText(kind.problem, trouble.error);
-        if (trouble.cause == Cause::Flush) {
-            cause = "the system could not confirm that the data reached the disk: " + cause;
-        }
-        result.advice = kind.advice;
-        break;
-    }
-    case Cause::SizeChanged:
-        cause = "the file's size changed from " + std::to_string(trouble.sizeWas) + " to " +
-                std::to_string(trouble.size) +
-                " bytes during the save, so another program changed it at the same time";
-        result.advice = "Make sure no other program changes the file, open it again to see what "
-                        "it holds now, and save again.";
-        break;
-    case Cause::SizeUnknown:
-        cause = WithSystemText("the system could not tell the file's size after the save",
-                               trouble.error);
-        result.advice = kCheckAndRetry;
-        break;
-    case Cause::ReadBack:
-        cause = "the disk or card did not keep what Kelvarin wrote: read back, the file holds "
-                "other values";
-        result.advice = "The storage did not keep the data: check the file, or restore it from a "
-                        "copy, before you use it, and save to another disk or card.";
-        break;
-    }
-    result.message = "Cannot save to " + Quoted(path) + ": " + cause + ". " + Fate(trouble);
-    result.details = trouble.details;
+SaveResult FailedSave(const std::string& path, const SaveTrouble& trouble) {
+    const Trouble cause = CauseOfFailedSave(trouble);
+    std::string details = Details(path, cause.details);
+    AddLine(details, trouble.lines);
+    return {SaveStatus::Failed,
+            "Cannot save to " + Named(path) + ": " + cause.problem + ". " + Fate(trouble),
+            cause.advice,
+            std::move(details),
+            {},
+            {}};
 }
 
 } // namespace kelvarin::messages

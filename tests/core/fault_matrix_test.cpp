@@ -3,6 +3,7 @@
 // load, no byte changed outside the 92 field bytes, and nothing called saved that is not on
 // disk.
 #include "child_process.h"
+#include "image/file_error_codes.h"
 #include "image_checks.h"
 #include "roster/roster.h"
 
@@ -223,7 +224,8 @@ TEST_F(FaultMatrix, FileWithoutReadPermission) {
             if (result.status != LoadStatus::Refused) {
                 return 1;
             }
-            if (!::testing::Value(result.message, AllOf(HasSubstr(image), HasSubstr("reading")))) {
+            if (!::testing::Value(result.message,
+                                  AllOf(HasSubstr(FileNameOf(image)), HasSubstr("reading")))) {
                 return 2;
             }
             return shown.setCount() == 0 && path.empty() ? 0 : 3;
@@ -257,8 +259,9 @@ TEST_F(FaultMatrix, FileWithoutWritePermissionLoadsButDoesNotSave) {
             if (result.status != SaveStatus::Failed) {
                 return 2;
             }
-            return ::testing::Value(result.message, AllOf(HasSubstr(image), HasSubstr("writing"),
-                                                          HasSubstr("Nothing was written")))
+            return ::testing::Value(result.message,
+                                    AllOf(HasSubstr(FileNameOf(image)), HasSubstr("writing"),
+                                          HasSubstr("Nothing was written")))
                        ? 0
                        : 3;
         },
@@ -350,10 +353,13 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
             std::ofstream(copy) << result.unwritten.size();
             // Every field was a change of the person's: 22 of the 46 are missing.
             return ::testing::Value(result.message,
-                                    AllOf(HasSubstr(ImagePath),
-                                          HasSubstr("the disk is full (writing at offset"),
+                                    AllOf(HasSubstr(FileNameOf(ImagePath)),
+                                          HasSubstr("the file is larger than the disk or the "
+                                                    "system allows"),
                                           HasSubstr("22 of your 46 changes are not in the file"),
-                                          HasSubstr("some of the changes and not others")))
+                                          HasSubstr("some of your changes and not others"))) &&
+                           ::testing::Value(result.details, HasSubstr("The system said: writing "
+                                                                      "at offset 0x1C30004 failed"))
                        ? 0
                        : 4;
         },
@@ -374,12 +380,16 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
     }
 }
 
-// Stand-ins for the system's pwrite and fsync: the file layer linked into this test reaches them
-// first, so a test can make storage that keeps other bytes than it was given, or a flush that
+// Stand-ins for the system's pwrite, pread and fsync: the file layer linked into this test reaches
+// them first, so a test can make storage that keeps other bytes than it was given, or a flush that
 // fails, as some FUSE drivers and network mounts do.
 std::atomic<std::int64_t> garbleOffset{-1};
 std::atomic<std::uint16_t> garbleValue{0};
 std::atomic<bool> failFlush{false};
+std::atomic<std::int64_t> failWriteOffset{-1};
+std::atomic<int> failWriteErrno{EIO};
+std::atomic<std::int64_t> failReadOffset{-1};
+std::atomic<int> failReadErrno{EIO};
 
 } // namespace
 } // namespace kelvarin
@@ -391,7 +401,20 @@ extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset
     if (offset == kelvarin::garbleOffset && count == 2) {
         buffer = other;
     }
+    if (offset == kelvarin::failWriteOffset) {
+        errno = kelvarin::failWriteErrno;
+        return -1;
+    }
     return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    const std::int64_t failing = kelvarin::failReadOffset;
+    if (failing >= offset && failing < offset + static_cast<off_t>(count)) {
+        errno = kelvarin::failReadErrno;
+        return -1;
+    }
+    return ::syscall(SYS_pread64, fd, buffer, count, offset);
 }
 
 extern "C" int fsync(int fd) {
@@ -410,6 +433,60 @@ constexpr std::int32_t kGym8Member4Species = 0x1C300A4; // in the upper one, fro
 constexpr std::uint16_t kBudew = 406;
 constexpr std::uint16_t kGyarados = 130;
 constexpr std::uint16_t kArceus = 493;
+constexpr std::uint16_t kMetapod = 11;
+
+// A read refused while loading is told as a load: the advice is to open the file again, never to
+// save.
+struct RefusedRead {
+    int code;
+    const char* cause;
+    const char* advice;
+};
+
+TEST_F(FaultMatrix, AReadRefusedWhileLoadingIsToldAsALoad) {
+    const RefusedRead reads[] = {
+        {ESTALE, "the network share stopped answering",
+         "Reconnect to the network share, then open the file again."},
+        {ENXIO, "the disk or card that holds the file is not there or not ready",
+         "Insert the card or connect the disk, then open the file again."},
+    };
+    for (const RefusedRead& read : reads) {
+        SCOPED_TRACE(read.cause);
+        failReadErrno = read.code;
+        failReadOffset = FindSlot(7, 2, SlotKind::Level)->offset;
+        const LoadResult result = LoadRoster(image, ImagePath, lists, record);
+        failReadOffset = -1;
+        EXPECT_EQ(result.status, LoadStatus::Refused);
+        EXPECT_EQ(result.message, "Cannot load \"image.nds\": " + std::string(read.cause) +
+                                      ". Nothing was changed.");
+        EXPECT_EQ(result.advice, read.advice);
+        EXPECT_THAT(result.details,
+                    HasSubstr("Gym 7, member 2, level: reading at offset 0x1C30042"));
+    }
+    EXPECT_FALSE(record.holdsImage);
+}
+
+// The POSIX codes a person's trouble arrives as, and the kind each must be told as.
+TEST(PosixFileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
+    const std::pair<int, FileErrorKind> codes[] = {
+        {0, FileErrorKind::None},
+        {ENOENT, FileErrorKind::Missing},
+        {ENOTDIR, FileErrorKind::Missing},
+        {ENXIO, FileErrorKind::MediumGone}, // a card pulled while its file is open
+        {ENODEV, FileErrorKind::MediumGone},
+        {ENOMEDIUM, FileErrorKind::MediumGone},
+        {ENOSPC, FileErrorKind::NoSpace},
+        {EDQUOT, FileErrorKind::QuotaExceeded},
+        {EFBIG, FileErrorKind::FileTooLarge},
+        {EACCES, FileErrorKind::PermissionDenied},
+        {EPERM, FileErrorKind::NotPermitted},
+        {ESTALE, FileErrorKind::Network},
+        {EINVAL, FileErrorKind::Other},
+    };
+    for (const auto& [code, kind] : codes) {
+        EXPECT_EQ(FileErrorKindOf(code), kind) << std::strerror(code);
+    }
+}
 
 class StorageFaults;
 
@@ -431,6 +508,10 @@ struct StorageFault {
     const char* cause;
     const char* fate;
     const char* detail;
+    bool oneChange = false; // only gym 4 member 1's species is changed, not gym 8 member 4's
+    // Makes a second save fail too, with another value shown for gym 4 member 1's species.
+    std::function<void(StorageFaults&)> strikeAgain = nullptr;
+    const char* advice = ""; // the one thing to do, or part of it
 };
 
 void PrintTo(const StorageFault& fault, std::ostream* out) {
@@ -455,6 +536,8 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
     void TearDown() override {
         garbleOffset = -1;
         failFlush = false;
+        failWriteOffset = -1;
+        failReadOffset = -1;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
@@ -496,27 +579,38 @@ TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody)
     fs::copy_file(path, pristine, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded());
     lists.setSelectedIndex("G4P1", static_cast<std::int16_t>(kBudew));
-    lists.setSelectedIndex("G8P4", static_cast<std::int16_t>(kArceus));
+    if (!fault.oneChange) {
+        lists.setSelectedIndex("G8P4", static_cast<std::int16_t>(kArceus));
+    }
     if (const std::string why = fault.strike(*this); !why.empty()) {
         GTEST_SKIP() << why;
     }
 
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message, AllOf(HasSubstr("Cannot save to \"" + path + "\": " + fault.cause),
-                                      HasSubstr(fault.fate)));
-    EXPECT_THAT(result.details, HasSubstr(fault.detail));
-    EXPECT_THAT(result.advice, Not(IsEmpty()));
+    EXPECT_THAT(result.message,
+                AllOf(HasSubstr("Cannot save to \"image.nds\": " + std::string(fault.cause)),
+                      HasSubstr(fault.fate)));
+    testing::ExpectReadsWell(path, result.message, result.details, fault.detail);
+    EXPECT_THAT(result.advice, AllOf(Not(IsEmpty()), HasSubstr(fault.advice)));
     if (std::string(fault.fate).ends_with("Nothing was written.")) {
         EXPECT_THAT(testing::DifferingOffsets(pristine, path), IsEmpty());
     } else {
         ExpectDiskMatchesReport(path, result);
+    }
+    if (fault.strikeAgain) {
+        lists.setSelectedIndex("G4P1", static_cast<std::int16_t>(kMetapod));
+        fault.strikeAgain(*this);
+        const SaveResult second = SaveRoster(ImagePath, lists, record);
+        EXPECT_EQ(second.status, SaveStatus::Failed) << second.message;
+        EXPECT_THAT(second.details, HasSubstr("Gym 4, member 1, species: Metapod was not written"));
     }
 
     // The trouble mended, saving again writes everything without asking: what the file holds
     // now is Kelvarin's own doing, not another program's.
     garbleOffset = -1;
     failFlush = false;
+    failWriteOffset = -1;
     if (mounted) {
         SetImmutable(path, false);
         MountReadOnly(false);
@@ -539,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
                          t.FillDisk();
                          return std::string();
                      },
-                     "the disk is full", "No space left on device). Nothing was written.",
+                     "the disk is full", "the disk is full. Nothing was written.",
                      "Gym 8, member 4, species: Arceus was not written (writing at offset "
                      "0x1C300A4 failed: No space left on device)"},
         // The lower page holds data already and takes the write; the upper one is a hole.
@@ -558,8 +652,8 @@ INSTANTIATE_TEST_SUITE_P(
                          return std::string();
                      },
                      "the disk is full",
-                     "1 of your 2 changes is not in the file (listed in the details), so it now "
-                     "holds some of the changes and not others.",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
                      "Gym 8, member 4, species: Arceus was not written"},
         StorageFault{"ReadOnlyFileSystem", true, SmallRosterImage,
                      [](StorageFaults& t) {
@@ -583,17 +677,76 @@ INSTANTIATE_TEST_SUITE_P(
                          return std::string();
                      },
                      "the disk or card did not keep what Kelvarin wrote",
-                     "1 of your 2 changes is not in the file",
+                     "Your change to the species of gym 4, member 1 is not in the file, so it now "
+                     "holds some of your changes and not others.",
                      "Gym 4, member 1, species: wrote Budew, the file reads Gyarados"},
+        StorageFault{"StorageKeepsOtherBytesOfTheOneChange", false, RosterImage,
+                     [](StorageFaults&) {
+                         garbleValue = kGyarados;
+                         garbleOffset = kGym4Member1Species;
+                         return std::string();
+                     },
+                     "the disk or card did not keep what Kelvarin wrote",
+                     "Your change to the species of gym 4, member 1 is not in the file.",
+                     "Gym 4, member 1, species: wrote Budew, the file reads Gyarados", true},
+        // Kinds of trouble that come as a refused write of one field.
+        StorageFault{"QuotaUsedUp", false, RosterImage,
+                     [](StorageFaults&) {
+                         failWriteErrno = EDQUOT;
+                         failWriteOffset = kGym4Member1Species;
+                         return std::string();
+                     },
+                     "your share of the disk (your quota) is used up",
+                     "Your change to the species of gym 4, member 1 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Gym 4, member 1, species: Budew was not written (writing at offset "
+                     "0x1C2FFA4 failed: Disk quota exceeded)",
+                     false, nullptr, "ask its administrator for a larger quota, then save again."},
+        StorageFault{"CardPulled", false, RosterImage,
+                     [](StorageFaults&) {
+                         failWriteErrno = ENOMEDIUM;
+                         failWriteOffset = kGym4Member1Species;
+                         return std::string();
+                     },
+                     "the disk or card that holds the file is not there or not ready",
+                     "Your change to the species of gym 4, member 1 is not in the file.",
+                     "The system said: writing at offset 0x1C2FFA4 failed: No medium found", true,
+                     nullptr, "your changes are still shown here"},
+        StorageFault{"ShareStopsAnswering", false, RosterImage,
+                     [](StorageFaults&) {
+                         failWriteErrno = ESTALE;
+                         failWriteOffset = kGym8Member4Species;
+                         return std::string();
+                     },
+                     "the network share stopped answering",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "", false, nullptr, "Reconnect to the network share, then save again."},
         StorageFault{"FlushFails", false, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
                          return std::string();
                      },
                      "the system could not confirm that the data reached the disk: the disk or "
-                     "card reported an error while writing (Input/output error)",
-                     "It is not known which of your 2 changes are in the file.",
-                     "Gym 4, member 1, species: Budew may not be on the disk"}),
+                     "card reported an error",
+                     "It is not known which of your changes to the species of gym 4, member 1 and "
+                     "the species of gym 8, member 4 are in the file.",
+                     "Gym 4, member 1, species: Budew may not be on the disk"},
+        // Two failed saves in a row: the value the first may have left on the disk is
+        // Kelvarin's own, whatever the second tried to write.
+        StorageFault{"FlushFailsThenAWriteFails", false, RosterImage,
+                     [](StorageFaults&) {
+                         failFlush = true;
+                         return std::string();
+                     },
+                     "the system could not confirm that the data reached the disk",
+                     "It is not known whether your change to the species of gym 4, member 1 is "
+                     "in the file.",
+                     "The system said: Input/output error", true,
+                     [](StorageFaults&) {
+                         failFlush = false;
+                         failWriteOffset = kGym4Member1Species;
+                     }}),
     [](const ::testing::TestParamInfo<StorageFault>& info) { return info.param.name; });
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "image_checks.h"
 #include "roster/roster.h"
 #include "test_image.h"
 
@@ -34,7 +35,8 @@ class LoadPass : public ::testing::Test {
     LoadResult ExpectRefused(const std::string& path, const std::string& because) {
         const LoadResult result = LoadRoster(path, ImagePath, lists, record);
         EXPECT_EQ(result.status, LoadStatus::Refused);
-        EXPECT_THAT(result.message, AllOf(HasSubstr(path), HasSubstr(because)));
+        EXPECT_THAT(result.message, HasSubstr(because));
+        testing::ExpectReadsWell(path, result.message, result.details, because);
         EXPECT_FALSE(record.holdsImage);
         ExpectUntouched();
         return result;
@@ -83,22 +85,30 @@ TEST_F(LoadPass, ListEndsAndNoneAreAccepted) {
 
 TEST_F(LoadPass, ValueBeyondItsListIsRefusedWithEverythingAPersonNeeds) {
     StoreField(image, 0x1C2FFE2, 101); // gym 3 member 2 level
-    const LoadResult result = ExpectRefused(image, "1 field holds a value that no list entry");
+    const LoadResult result =
+        ExpectRefused(image, "the level of gym 3, member 2 holds a value that no list entry");
     EXPECT_THAT(result.message, HasSubstr("Nothing was changed."));
     EXPECT_THAT(result.advice, HasSubstr("Open the game image"));
-    EXPECT_EQ(result.details, "Gym 3, member 2, level (offset 0x1C2FFE2) holds 0x0065 (101); a "
-                              "level must be 0 to 100, or 0xFFFF for none");
+    EXPECT_EQ(result.details, "File: " + image +
+                                  "\nGym 3, member 2, level (offset 0x1C2FFE2) holds 0x0065 (101); "
+                                  "a level must be 0 to 100, or 0xFFFF for none");
 }
 
 TEST_F(LoadPass, EveryBadFieldIsListedNotJustTheFirst) {
     StoreField(image, 0x1C300A4, 494);    // one past "Arceus"
     StoreField(image, 0x1C2F874, 0x8000); // most negative
     StoreField(image, 0x1C2FF72, 0xFFFE); // -2: below "none"
-    const LoadResult result = ExpectRefused(image, "3 fields hold values");
+    // Three are named in the message; one more, and they are counted.
+    ExpectRefused(image, "the species of gym 1, member 3, the species of gym 8, member 4 and the "
+                         "level of gym 2, member 1 hold values that no list entry stands for");
+    StoreField(image, 0x1C30092, 0x0200); // gym 8 member 3 level
+    const LoadResult result = ExpectRefused(image, "4 fields hold values");
     // One line per field, in the order of the passes.
-    EXPECT_THAT(result.details, ::testing::MatchesRegex("Gym 1, member 3, species .* 0x8000 .*\n"
+    EXPECT_THAT(result.details, ::testing::MatchesRegex("File: .*\n"
+                                                        "Gym 1, member 3, species .* 0x8000 .*\n"
                                                         "Gym 8, member 4, species .* 0 to 493, .*\n"
-                                                        "Gym 2, member 1, level .* 0xFFFE .*"));
+                                                        "Gym 2, member 1, level .* 0xFFFE .*\n"
+                                                        "Gym 8, member 3, level .* 0x0200 .*"));
 }
 
 TEST_F(LoadPass, FollowsSymbolicLinks) {

@@ -87,7 +87,7 @@ TEST_F(SavePass, PendingChangesFollowTheListsUntilTheyAreSaved) {
         std::size_t pending;
         const char* saved; // the confirmation when the step saved
     };
-    SaveResult result{SaveStatus::NothingToSave, {}, {}, {}, {}};
+    SaveResult result = SaveRoster({}, lists, record);
     const auto set = [this](const char* control, std::int16_t index) {
         return [=, this] { lists.setSelectedIndex(control, index); };
     };

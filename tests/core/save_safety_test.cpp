@@ -1,6 +1,7 @@
 // A save must never overwrite what it did not load: a file changed or replaced since, another
 // editor on the same file, another program holding it, a save cut short, a size changed under
 // the save.
+#include "image_checks.h"
 #include "roster/roster.h"
 #include "test_image.h"
 
@@ -31,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::AllOf;
 using testing::DifferingOffsets;
+using ::testing::EndsWith;
 using testing::FakeLists;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -101,10 +103,11 @@ TEST_P(ChangedOnDisk, AsksWritingNothingUntilSaveAnyway) {
 
     const SaveResult asked = editor.save();
     EXPECT_EQ(asked.status, SaveStatus::ChangedOnDisk);
-    EXPECT_THAT(asked.message, AllOf(HasSubstr("\"" + image + "\""), HasSubstr(GetParam().message),
-                                     HasSubstr("Nothing was written.")));
+    EXPECT_THAT(asked.message,
+                AllOf(HasSubstr(GetParam().message), EndsWith("Nothing was written.")));
+    testing::ExpectReadsWell(image, asked.message, asked.details, GetParam().message);
     EXPECT_THAT(asked.advice, StartsWith("Save anyway writes all 46 fields as shown here"));
-    EXPECT_EQ(asked.details, GetParam().details);
+    EXPECT_EQ(asked.details, "File: " + image + GetParam().details);
     EXPECT_THAT(DifferingOffsets(changed, image), IsEmpty());
     EXPECT_EQ(editor.record.fields, loaded.fields);
     EXPECT_EQ(editor.record.identity, loaded.identity);
@@ -133,17 +136,35 @@ INSTANTIATE_TEST_SUITE_P(
                     StoreField(other, kGym2Member1Species, kBudew);
                 });
             },
-            "It is a different file now: ", "Gym 2, member 1, species: loaded Cherubi, now Budew"},
+            "It is a different file now: \"Pokemon Platinum.nds\" was replaced, re-linked or "
+            "rebuilt "
+            "since Kelvarin last loaded or saved it. The species of gym 2, member 1 holds another "
+            "value now.",
+            "\nGym 2, member 1, species: loaded Cherubi, now Budew"},
+        Change{"ChangedInPlace",
+               [](SaveSafety& t) {
+                   StoreField(t.image, kGym2Member1Species, kBudew);
+                   StoreField(t.image, kGym8Member4Level, 0xFFFF);
+               },
+               "\"Pokemon Platinum.nds\" was changed by another program since Kelvarin last loaded "
+               "or saved it. The species of gym 2, member 1 and the level of gym 8, member 4 hold "
+               "other values now.",
+               "\nGym 2, member 1, species: loaded Cherubi, now Budew\n"
+               "Gym 8, member 4, level: loaded 55, now no entry (0xFFFF)"},
         Change{
-            "ChangedInPlace",
+            "FourFieldsChangedInPlace",
             [](SaveSafety& t) {
-                StoreField(t.image, kGym2Member1Species, kBudew);
-                StoreField(t.image, kGym8Member4Level, 0xFFFF);
+                for (const std::int32_t offset : {kGym2Member1Species, kGym8Member4Level,
+                                                  kGym8Member4Level + 2, kGym8Member4Level - 16}) {
+                    StoreField(t.image, offset, 1);
+                }
             },
-            "was changed by another program since Kelvarin last loaded or saved it. 2 fields hold "
-            "other values now.",
-            "Gym 2, member 1, species: loaded Cherubi, now Budew\n"
-            "Gym 8, member 4, level: loaded 55, now no entry (0xFFFF)"},
+            "was changed by another program since Kelvarin last loaded or saved it. 4 fields hold "
+            "other values now (listed in the details).",
+            "\nGym 2, member 1, species: loaded Cherubi, now Bulbasaur\n"
+            "Gym 8, member 4, species: loaded Numel, now Bulbasaur\n"
+            "Gym 8, member 3, level: loaded 54, now 1\n"
+            "Gym 8, member 4, level: loaded 55, now 1"},
         Change{"ReplacedByOneThatLoadWouldRefuse",
                [](SaveSafety& t) {
                    t.ReplaceWith([](const std::string& other) {
@@ -151,13 +172,16 @@ INSTANTIATE_TEST_SUITE_P(
                        StoreField(other, kGym8Member4Level, 101);
                    });
                },
-               "It is no longer a game image Kelvarin can read: 2 fields hold values that no "
-               "list entry stands for.",
-               "Gym 2, member 1, species: loaded Cherubi, now 0x1234 (outside the list)\n"
+               "It is no longer a game image Kelvarin can read: the species of gym 2, member 1 and "
+               "the level of gym 8, member 4 hold values that no list entry stands for.",
+               "\nGym 2, member 1, species: loaded Cherubi, now 0x1234 (outside the list)\n"
                "Gym 8, member 4, level: loaded 55, now 0x0065 (outside the list)"},
-        Change{"GrownInPlace",
-               [](SaveSafety& t) { fs::resize_file(t.image, testing::kImageSize + 4096); },
-               "It has 67112960 bytes instead of 67108864.", ""}),
+        Change{
+            "GrownInPlace",
+            [](SaveSafety& t) { fs::resize_file(t.image, testing::kImageSize + 4096); },
+            "was changed by another program since Kelvarin last loaded or saved it. Its size has "
+            "changed. Nothing was written.",
+            "\nIt has 67112960 bytes instead of 67108864."}),
     [](const ::testing::TestParamInfo<Change>& info) { return info.param.name; });
 
 // What may happen to the file between Open and Save that is no change of its data: the save
@@ -216,7 +240,8 @@ TEST_F(SaveSafety, TwoEditorsOnOneFileDoNotUndoEachOther) {
 
     const SaveResult asked = second.save();
     EXPECT_EQ(asked.status, SaveStatus::ChangedOnDisk);
-    EXPECT_EQ(asked.details, "Gym 1, member 1, species: loaded Skitty, now Bulbasaur");
+    EXPECT_EQ(asked.details,
+              "File: " + image + "\nGym 1, member 1, species: loaded Skitty, now Bulbasaur");
     EXPECT_EQ(StoredValue(image, kRosterSlots[0].offset), 1);
 
     // Open again takes in the first editor's change; then the second saves its own.
@@ -257,7 +282,7 @@ TEST_F(SaveSafety, AFileCutDuringTheWritesIsNotGrownAgain) {
         GTEST_SKIP() << "the system keeps other programs from cutting a file while it is saved";
     }
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message, HasSubstr("size changed"));
+    EXPECT_THAT(result.message, HasSubstr("changed the file's size during the save"));
     EXPECT_EQ(fs::file_size(image), static_cast<std::uintmax_t>(cut)) << "the save grew the file";
 }
 
@@ -282,9 +307,9 @@ TEST_P(LockedElsewhere, NothingIsWrittenAndTheUserIsTold) {
 
     const SaveResult saved = editor.save(SaveMode::Overwrite);
     EXPECT_EQ(saved.status, SaveStatus::Failed);
-    EXPECT_THAT(saved.message,
-                AllOf(HasSubstr(image), HasSubstr("another program is using the file"),
-                      HasSubstr("Nothing was written.")));
+    EXPECT_THAT(saved.message, AllOf(HasSubstr("another program is using the file"),
+                                     HasSubstr("Nothing was written.")));
+    testing::ExpectReadsWell(image, saved.message, saved.details, "is using");
     EXPECT_THAT(saved.advice, HasSubstr("Wait until the other program has finished"));
     EXPECT_THAT(DifferingOffsets(before, image), IsEmpty());
 
@@ -431,10 +456,12 @@ TEST_P(SizeChangedDuringSave, IsAFailureNeverASave) {
         ASSERT_TRUE(other.resized());
     }
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message, AllOf(HasSubstr(image),
-                                      HasSubstr("size changed from 67108864 to " +
-                                                std::to_string(size) + " bytes during the save"),
-                                      HasSubstr("Nothing was written.")));
+    EXPECT_THAT(result.message,
+                AllOf(HasSubstr("another program changed the file's size during the save"),
+                      HasSubstr("Nothing was written.")));
+    testing::ExpectReadsWell(image, result.message, result.details,
+                             "Its size changed from 67108864 bytes to " + std::to_string(size) +
+                                 " bytes during the save.");
     EXPECT_EQ(result.unwritten.size(), std::size_t{kRosterSlotCount});
     EXPECT_EQ(fs::file_size(image), static_cast<std::uintmax_t>(size)) << "the save grew the file";
 }

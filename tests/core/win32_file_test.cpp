@@ -2,6 +2,7 @@
 // person can meet on Windows, each held to the same promises as on POSIX (a message naming the
 // file and the problem, nothing shown changed by a refused load, no byte changed by a refused
 // save).
+#include "image/file_error_codes.h"
 #include "image/image_file.h"
 #include "image_checks.h"
 #include "roster/roster.h"
@@ -475,10 +476,12 @@ TEST_F(Win32File, ReadsAndWritesGoToTheirOwnOffsetsAlsoPastFourGigabytes) {
     EXPECT_TRUE(file.flushToDisk());
     // Read back past the cache: unaligned, across a sector boundary, past four gigabytes.
     std::array<std::uint8_t, 2> back{};
-    EXPECT_EQ(file.readBackAt(kFar, back), 2u);
-    EXPECT_EQ(back, bytes);
-    EXPECT_EQ(file.readBackAt(1, back), 2u);
-    EXPECT_EQ(back, bytes);
+    for (const std::int64_t at : {kFar, std::int64_t{1}}) {
+        ImageFile::ReadBack way = ImageFile::ReadBack::CachedOnly;
+        EXPECT_EQ(file.readBackAt(at, back, way), 2u);
+        EXPECT_EQ(back, bytes);
+        EXPECT_EQ(way, ImageFile::ReadBack::PastCache);
+    }
     EXPECT_TRUE(file.close());
 }
 
@@ -490,19 +493,24 @@ TEST(Win32FileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
         {ERROR_LOCK_VIOLATION, FileErrorKind::InUse},
         {ERROR_FILE_NOT_FOUND, FileErrorKind::Missing},
         {ERROR_PATH_NOT_FOUND, FileErrorKind::Missing},
-        {ERROR_NOT_READY, FileErrorKind::Missing},
+        {ERROR_NOT_READY, FileErrorKind::MediumGone}, // no card in the reader
+        {ERROR_DEV_NOT_EXIST, FileErrorKind::MediumGone},
+        {ERROR_INVALID_DRIVE, FileErrorKind::MediumGone},
         {ERROR_DIRECTORY, FileErrorKind::NotPlainFile},
         {ERROR_DISK_FULL, FileErrorKind::NoSpace},
         {ERROR_HANDLE_DISK_FULL, FileErrorKind::NoSpace},
-        {1295 /* ERROR_DISK_QUOTA_EXCEEDED */, FileErrorKind::NoSpace},
+        {1295 /* ERROR_DISK_QUOTA_EXCEEDED */, FileErrorKind::QuotaExceeded},
+        {ERROR_FILE_TOO_LARGE, FileErrorKind::FileTooLarge},
         {ERROR_WRITE_PROTECT, FileErrorKind::ReadOnly},
         {ERROR_ACCESS_DENIED, FileErrorKind::PermissionDenied},
+        {ERROR_PRIVILEGE_NOT_HELD, FileErrorKind::PermissionDenied},
         {ERROR_FILE_READ_ONLY, FileErrorKind::NotPermitted},
         {ERROR_CRC, FileErrorKind::InputOutput},
         {ERROR_IO_DEVICE, FileErrorKind::InputOutput},
         {ERROR_NETNAME_DELETED, FileErrorKind::Network},
         {ERROR_UNEXP_NET_ERR, FileErrorKind::Network},
-        {ERROR_BAD_NETPATH, FileErrorKind::Network},
+        {ERROR_BAD_NETPATH, FileErrorKind::NetworkPathMissing}, // a mistyped computer name
+        {67 /* ERROR_BAD_NET_NAME */, FileErrorKind::NetworkPathMissing},
         {ERROR_INVALID_FUNCTION, FileErrorKind::Other},
         {ERROR_INVALID_PARAMETER, FileErrorKind::Other},
     };

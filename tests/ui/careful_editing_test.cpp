@@ -92,7 +92,9 @@ TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
     const auto shown = open(odd);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown.front().plainText);
-    EXPECT_THAT(Visible(shown.front()), AllOf(HasSubstr(odd), HasSubstr("Nothing was changed.")));
+    EXPECT_THAT(Visible(shown.front()), AllOf(HasSubstr("\"" + FileNameOf(odd) + "\""),
+                                              HasSubstr("Nothing was changed.")));
+    EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(odd));
 }
 
 TEST_F(CarefulEditingTest, ARefusalOfEveryFieldFitsASmallScreenWithItsButtonInView) {

@@ -122,7 +122,8 @@ TEST_F(OpenSaveTest, RefusedFileShowsWhyAndLeavesEverythingAsItWas) {
         ASSERT_EQ(shown.size(), 1u) << refused;
         EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
         EXPECT_EQ(shown.front().title, "Kelvarin");
-        EXPECT_THAT(shown.front().text.toStdString(), HasSubstr(refused));
+        EXPECT_THAT(shown.front().text.toStdString(), HasSubstr(FileNameOf(refused)));
+        EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(refused));
         EXPECT_EQ(selections(), before) << refused;
         EXPECT_TRUE(window.isEnabled());
     }

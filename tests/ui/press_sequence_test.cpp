@@ -75,8 +75,10 @@ class PressSequenceTest : public WindowTest {
     void expectOneErrorNaming(const std::vector<ShownMessage>& messages, const std::string& path) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
-        EXPECT_TRUE(messages[0].text.contains(QString::fromStdString(path)))
+        EXPECT_TRUE(messages[0].text.contains(QString::fromStdString(FileNameOf(path))))
             << messages[0].text.toStdString();
+        EXPECT_TRUE(messages[0].detailedText.contains(QString::fromStdString(path)))
+            << messages[0].detailedText.toStdString();
     }
 
     void openChosen(const std::string& path, bool usable) {
