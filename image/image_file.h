@@ -122,8 +122,8 @@ class ImageFile {
 
     // How a read-back reached the bytes.
     enum class ReadBack {
-        PastCache,    // through a second, uncached handle: as the storage holds them
-        CacheDropped, // the system dropped its cached pages of the range first, then read
+        PastCache,    // through a second handle that bypasses the system's cache
+        CacheDropped, // the file system refuses that; its cached pages were dropped, then read
         CachedOnly,   // the system offers neither: possibly this program's writes in memory
     };
 

@@ -435,7 +435,10 @@ bool ImageFile::unlock(FileError* error) {
 
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
                                   ReadBack& way, FileError* error) const {
-    // Only clean pages can be dropped or bypassed, which is why this comes after the flush.
+    // Only clean pages can be dropped, which is why this comes after the flush. They are dropped
+    // also before a direct read: some file systems (btrfs) serve a direct read from their cache
+    // without saying so.
+    const bool dropped = DropCachedPages(Descriptor(handle_), offset, buffer.size());
     if (const DirectRead direct = ReadDirect(Descriptor(handle_), offset, buffer); direct.tried) {
         way = ReadBack::PastCache;
         if (direct.read < buffer.size()) {
@@ -443,8 +446,7 @@ std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> b
         }
         return direct.read;
     }
-    way = DropCachedPages(Descriptor(handle_), offset, buffer.size()) ? ReadBack::CacheDropped
-                                                                      : ReadBack::CachedOnly;
+    way = dropped ? ReadBack::CacheDropped : ReadBack::CachedOnly;
     return readAt(offset, buffer, error);
 }
 

@@ -34,6 +34,7 @@ TEST_F(SavePass, UnchangedSaveLeavesTheImageByteIdentical) {
     ASSERT_EQ(result.status, SaveStatus::Saved) << result.message;
     EXPECT_EQ(result.message, "Saved image.nds; it already held every value shown.");
     EXPECT_THAT(result.advice + result.details, IsEmpty());
+    EXPECT_NE(result.readBack, std::nullopt) << "the 46 fields were written, so read back";
     EXPECT_THAT(DifferingOffsets(pristine, image), IsEmpty());
 }
 
@@ -76,6 +77,7 @@ TEST_F(SavePass, NothingOpenMeansNothingWritten) {
     const SaveResult result = SaveRoster(none, lists, record);
     EXPECT_EQ(result.status, SaveStatus::NothingToSave);
     EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(result.readBack, std::nullopt);
     EXPECT_THAT(DifferingOffsets(pristine, image), IsEmpty());
 }
 
