@@ -4,6 +4,7 @@
 // disk.
 #include "child_process.h"
 #include "image_checks.h"
+#include "misplacing_mount.h"
 #include "roster/roster.h"
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sys/ioctl.h>
@@ -407,6 +409,7 @@ namespace {
 
 constexpr std::int32_t kGym4Member1Species = 0x1C2FFA4; // in the image's lower page of fields
 constexpr std::int32_t kGym8Member4Species = 0x1C300A4; // in the upper one, from 0x1C30000
+constexpr std::uint16_t kLuxray = 405;
 constexpr std::uint16_t kBudew = 406;
 constexpr std::uint16_t kGyarados = 130;
 constexpr std::uint16_t kArceus = 493;
@@ -421,11 +424,16 @@ void SmallRosterImage(const std::string& path) {
     testing::MakeRosterImage(path, static_cast<std::uintmax_t>(kRosterEnd));
 }
 
+// Where a row's image lives: beside the test's other files, on a 256 KiB tmpfs of its own, or
+// on a FUSE mount whose storage puts the write of gym 4 member 1's species in the wrong place
+// while the kernel's page cache keeps it (both mounts need root).
+enum class Disk { Local, Small, Misplacing };
+
 // What the storage does to a save of two changes (gym 4 member 1's species to Budew, in the lower
 // page; gym 8 member 4's species to Arceus, in the upper), and what the person must be told.
 struct StorageFault {
     const char* name;
-    bool onSmallDisk; // on a 256 KiB tmpfs of its own (needs root)
+    Disk disk;
     std::function<void(const std::string& path)> make;
     std::function<std::string(StorageFaults&)> strike; // "" or why it cannot strike here
     const char* cause;
@@ -441,7 +449,16 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
   protected:
     void SetUp() override {
         FaultMatrix::SetUp();
-        if (!GetParam().onSmallDisk) {
+        if (GetParam().disk == Disk::Misplacing) {
+            mountPoint = dir.path() / "card";
+            misplacing.emplace(dir.path() / "card-storage", mountPoint, kGym4Member1Species);
+            if (!misplacing->mounted()) {
+                GTEST_SKIP() << "cannot mount the misplacing file system here: "
+                             << misplacing->why();
+            }
+            return;
+        }
+        if (GetParam().disk != Disk::Small) {
             return;
         }
         mountPoint = dir.path() / "small-disk";
@@ -458,6 +475,7 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
+        misplacing.reset();
     }
 
   public:
@@ -486,12 +504,13 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
 
     fs::path mountPoint;
     bool mounted = false;
+    std::optional<testing::MisplacingMount> misplacing;
     std::string path;
 };
 
 TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody) {
     const StorageFault& fault = GetParam();
-    path = fault.onSmallDisk ? (mountPoint / "image.nds").string() : image;
+    path = fault.disk == Disk::Local ? image : (mountPoint / "image.nds").string();
     fault.make(path);
     fs::copy_file(path, pristine, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded());
@@ -517,6 +536,9 @@ TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody)
     // now is Kelvarin's own doing, not another program's.
     garbleOffset = -1;
     failFlush = false;
+    if (misplacing) {
+        misplacing->arm(false);
+    }
     if (mounted) {
         SetImmutable(path, false);
         MountReadOnly(false);
@@ -531,7 +553,7 @@ INSTANTIATE_TEST_SUITE_P(
     Storage, StorageFaults,
     ::testing::Values(
         // A field in a hole of the sparse image needs a block the full disk does not have.
-        StorageFault{"FullDiskEveryFieldInAHole", true,
+        StorageFault{"FullDiskEveryFieldInAHole", Disk::Small,
                      [](const std::string& path) {
                          testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
                      },
@@ -543,7 +565,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Gym 8, member 4, species: Arceus was not written (writing at offset "
                      "0x1C300A4 failed: No space left on device)"},
         // The lower page holds data already and takes the write; the upper one is a hole.
-        StorageFault{"FullDiskUpperFieldsInAHole", true,
+        StorageFault{"FullDiskUpperFieldsInAHole", Disk::Small,
                      [](const std::string& path) {
                          testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
                          for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
@@ -561,14 +583,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "1 of your 2 changes is not in the file (listed in the details), so it now "
                      "holds some of the changes and not others.",
                      "Gym 8, member 4, species: Arceus was not written"},
-        StorageFault{"ReadOnlyFileSystem", true, SmallRosterImage,
+        StorageFault{"ReadOnlyFileSystem", Disk::Small, SmallRosterImage,
                      [](StorageFaults& t) {
                          t.MountReadOnly(true);
                          return std::string();
                      },
                      "the disk or card is read-only or write-protected", "Nothing was written.",
                      ""},
-        StorageFault{"ImmutableFile", true, SmallRosterImage,
+        StorageFault{"ImmutableFile", Disk::Small, SmallRosterImage,
                      [](StorageFaults& t) {
                          return StorageFaults::SetImmutable(t.path, true)
                                     ? std::string()
@@ -576,7 +598,7 @@ INSTANTIATE_TEST_SUITE_P(
                                           std::string(std::strerror(errno));
                      },
                      "the file is marked as unchangeable", "Nothing was written.", ""},
-        StorageFault{"StorageKeepsOtherBytes", false, RosterImage,
+        StorageFault{"StorageKeepsOtherBytes", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          garbleValue = kGyarados;
                          garbleOffset = kGym4Member1Species;
@@ -585,7 +607,21 @@ INSTANTIATE_TEST_SUITE_P(
                      "the disk or card did not keep what Kelvarin wrote",
                      "1 of your 2 changes is not in the file",
                      "Gym 4, member 1, species: wrote Budew, the file reads Gyarados"},
-        StorageFault{"FlushFails", false, RosterImage,
+        // As a card's driver did: the write went elsewhere and the card kept Luxray, while the
+        // page cache holds Budew, so a read-back that the cache answers finds nothing wrong.
+        StorageFault{"CardKeepsOldValueBehindThePageCache", Disk::Misplacing,
+                     [](const std::string& path) {
+                         SmallRosterImage(path);
+                         testing::StoreField(path, kGym4Member1Species, kLuxray);
+                     },
+                     [](StorageFaults& t) {
+                         t.misplacing->arm(true);
+                         return std::string();
+                     },
+                     "the disk or card did not keep what Kelvarin wrote",
+                     "1 of your 2 changes is not in the file",
+                     "Gym 4, member 1, species: wrote Budew, the file reads Luxray"},
+        StorageFault{"FlushFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
                          return std::string();
