@@ -5,6 +5,7 @@
 #include "child_process.h"
 #include "image/file_error_codes.h"
 #include "image_checks.h"
+#include "misplacing_mount.h"
 #include "roster/roster.h"
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sys/ioctl.h>
@@ -430,6 +432,7 @@ namespace {
 
 constexpr std::int32_t kGym4Member1Species = 0x1C2FFA4; // in the image's lower page of fields
 constexpr std::int32_t kGym8Member4Species = 0x1C300A4; // in the upper one, from 0x1C30000
+constexpr std::uint16_t kLuxray = 405;
 constexpr std::uint16_t kBudew = 406;
 constexpr std::uint16_t kGyarados = 130;
 constexpr std::uint16_t kArceus = 493;
@@ -498,11 +501,16 @@ void SmallRosterImage(const std::string& path) {
     testing::MakeRosterImage(path, static_cast<std::uintmax_t>(kRosterEnd));
 }
 
+// Where a row's image lives: beside the test's other files, on a 256 KiB tmpfs of its own, or
+// on a FUSE mount whose storage puts the write of gym 4 member 1's species in the wrong place
+// while the kernel's page cache keeps it (both mounts need root).
+enum class Disk { Local, Small, Misplacing };
+
 // What the storage does to a save of two changes (gym 4 member 1's species to Budew, in the lower
 // page; gym 8 member 4's species to Arceus, in the upper), and what the person must be told.
 struct StorageFault {
     const char* name;
-    bool onSmallDisk; // on a 256 KiB tmpfs of its own (needs root)
+    Disk disk;
     std::function<void(const std::string& path)> make;
     std::function<std::string(StorageFaults&)> strike; // "" or why it cannot strike here
     const char* cause;
@@ -522,7 +530,16 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
   protected:
     void SetUp() override {
         FaultMatrix::SetUp();
-        if (!GetParam().onSmallDisk) {
+        if (GetParam().disk == Disk::Misplacing) {
+            mountPoint = dir.path() / "card";
+            misplacing.emplace(dir.path() / "card-storage", mountPoint, kGym4Member1Species);
+            if (!misplacing->mounted()) {
+                GTEST_SKIP() << "cannot mount the misplacing file system here: "
+                             << misplacing->why();
+            }
+            return;
+        }
+        if (GetParam().disk != Disk::Small) {
             return;
         }
         mountPoint = dir.path() / "small-disk";
@@ -541,6 +558,7 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
+        misplacing.reset();
     }
 
   public:
@@ -569,12 +587,13 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
 
     fs::path mountPoint;
     bool mounted = false;
+    std::optional<testing::MisplacingMount> misplacing;
     std::string path;
 };
 
 TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody) {
     const StorageFault& fault = GetParam();
-    path = fault.onSmallDisk ? (mountPoint / "image.nds").string() : image;
+    path = fault.disk == Disk::Local ? image : (mountPoint / "image.nds").string();
     fault.make(path);
     fs::copy_file(path, pristine, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(LoadRoster(path, ImagePath, lists, record).loaded());
@@ -611,6 +630,9 @@ TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody)
     garbleOffset = -1;
     failFlush = false;
     failWriteOffset = -1;
+    if (misplacing) {
+        misplacing->arm(false);
+    }
     if (mounted) {
         SetImmutable(path, false);
         MountReadOnly(false);
@@ -625,7 +647,7 @@ INSTANTIATE_TEST_SUITE_P(
     Storage, StorageFaults,
     ::testing::Values(
         // A field in a hole of the sparse image needs a block the full disk does not have.
-        StorageFault{"FullDiskEveryFieldInAHole", true,
+        StorageFault{"FullDiskEveryFieldInAHole", Disk::Small,
                      [](const std::string& path) {
                          testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
                      },
@@ -637,7 +659,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Gym 8, member 4, species: Arceus was not written (writing at offset "
                      "0x1C300A4 failed: No space left on device)"},
         // The lower page holds data already and takes the write; the upper one is a hole.
-        StorageFault{"FullDiskUpperFieldsInAHole", true,
+        StorageFault{"FullDiskUpperFieldsInAHole", Disk::Small,
                      [](const std::string& path) {
                          testing::MakeSparseFile(path, static_cast<std::uintmax_t>(kRosterEnd));
                          for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
@@ -655,14 +677,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 8, member 4 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "Gym 8, member 4, species: Arceus was not written"},
-        StorageFault{"ReadOnlyFileSystem", true, SmallRosterImage,
+        StorageFault{"ReadOnlyFileSystem", Disk::Small, SmallRosterImage,
                      [](StorageFaults& t) {
                          t.MountReadOnly(true);
                          return std::string();
                      },
                      "the disk or card is read-only or write-protected", "Nothing was written.",
                      ""},
-        StorageFault{"ImmutableFile", true, SmallRosterImage,
+        StorageFault{"ImmutableFile", Disk::Small, SmallRosterImage,
                      [](StorageFaults& t) {
                          return StorageFaults::SetImmutable(t.path, true)
                                     ? std::string()
@@ -670,7 +692,7 @@ INSTANTIATE_TEST_SUITE_P(
                                           std::string(std::strerror(errno));
                      },
                      "the file is marked as unchangeable", "Nothing was written.", ""},
-        StorageFault{"StorageKeepsOtherBytes", false, RosterImage,
+        StorageFault{"StorageKeepsOtherBytes", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          garbleValue = kGyarados;
                          garbleOffset = kGym4Member1Species;
@@ -680,7 +702,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 4, member 1 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "Gym 4, member 1, species: wrote Budew, the file reads Gyarados"},
-        StorageFault{"StorageKeepsOtherBytesOfTheOneChange", false, RosterImage,
+        StorageFault{"StorageKeepsOtherBytesOfTheOneChange", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          garbleValue = kGyarados;
                          garbleOffset = kGym4Member1Species;
@@ -690,7 +712,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 4, member 1 is not in the file.",
                      "Gym 4, member 1, species: wrote Budew, the file reads Gyarados", true},
         // Kinds of trouble that come as a refused write of one field.
-        StorageFault{"QuotaUsedUp", false, RosterImage,
+        StorageFault{"QuotaUsedUp", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failWriteErrno = EDQUOT;
                          failWriteOffset = kGym4Member1Species;
@@ -702,7 +724,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Gym 4, member 1, species: Budew was not written (writing at offset "
                      "0x1C2FFA4 failed: Disk quota exceeded)",
                      false, nullptr, "ask its administrator for a larger quota, then save again."},
-        StorageFault{"CardPulled", false, RosterImage,
+        StorageFault{"CardPulled", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failWriteErrno = ENOMEDIUM;
                          failWriteOffset = kGym4Member1Species;
@@ -712,7 +734,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 4, member 1 is not in the file.",
                      "The system said: writing at offset 0x1C2FFA4 failed: No medium found", true,
                      nullptr, "your changes are still shown here"},
-        StorageFault{"ShareStopsAnswering", false, RosterImage,
+        StorageFault{"ShareStopsAnswering", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failWriteErrno = ESTALE;
                          failWriteOffset = kGym8Member4Species;
@@ -722,7 +744,22 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 8, member 4 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "", false, nullptr, "Reconnect to the network share, then save again."},
-        StorageFault{"FlushFails", false, RosterImage,
+        // As a card's driver did: the write went elsewhere and the card kept Luxray, while the
+        // page cache holds Budew, so a read-back that the cache answers finds nothing wrong.
+        StorageFault{"CardKeepsOldValueBehindThePageCache", Disk::Misplacing,
+                     [](const std::string& path) {
+                         SmallRosterImage(path);
+                         testing::StoreField(path, kGym4Member1Species, kLuxray);
+                     },
+                     [](StorageFaults& t) {
+                         t.misplacing->arm(true);
+                         return std::string();
+                     },
+                     "the disk or card did not keep what Kelvarin wrote",
+                     "Your change to the species of gym 4, member 1 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Gym 4, member 1, species: wrote Budew, the file reads Luxray"},
+        StorageFault{"FlushFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
                          return std::string();
@@ -734,7 +771,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Gym 4, member 1, species: Budew may not be on the disk"},
         // Two failed saves in a row: the value the first may have left on the disk is
         // Kelvarin's own, whatever the second tried to write.
-        StorageFault{"FlushFailsThenAWriteFails", false, RosterImage,
+        StorageFault{"FlushFailsThenAWriteFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
                          return std::string();
