@@ -122,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             record.holdsImage) {
             Fail("a refused load changed the window");
         }
-        if (loaded.message.find(path) == std::string::npos) {
+        if (loaded.message.find(kelvarin::FileNameOf(path)) == std::string::npos ||
+            loaded.details.rfind("File: " + path, 0) != 0) {
             Fail("a refusal does not name the file");
         }
         ::close(fd);
@@ -159,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> changedRegion = ReadRegion(fd);
     const kelvarin::SaveResult asked = kelvarin::SaveRoster(ImagePath, lists, record);
     if (asked.status != kelvarin::SaveStatus::ChangedOnDisk ||
-        asked.details.find(kelvarin::SlotTitle(other) + ": loaded ") != 0) {
+        asked.details.rfind("File: " + path + "\n" + kelvarin::SlotTitle(other) + ": loaded ", 0) !=
+            0) {
         Fail("a field changed by another program was not reported before writing");
     }
     if (ReadRegion(fd) != changedRegion) {
