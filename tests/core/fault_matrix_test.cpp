@@ -176,7 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const std::string& image) { return Resized(image, 0x1C30000); },
                  "has 29556736 bytes"},
         Unusable{"Empty", [](const std::string& image) { return Resized(image, 0); },
-                 "has 0 bytes"}),
+                 "has 0 bytes"},
+        Unusable{"OneByte", [](const std::string& image) { return Resized(image, 1); },
+                 "It has 1 byte, but the gym teams end at byte 29556902 (0x1C300A6)."}),
     [](const ::testing::TestParamInfo<Unusable>& info) { return info.param.name; });
 
 TEST_F(FaultMatrix, ShortestUsableImageEndsWithTheLastField) {
