@@ -12,11 +12,11 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <exception>
 
@@ -46,6 +46,24 @@ QLabel* AddLabel(QWidget* parent, std::string_view name, const QString& text, co
     return label;
 }
 
+// Enter presses the focused button as Space does, and as buttons do on Windows: once, however
+// long it is held. With a modifier it is left to others.
+bool PressedByEnter(QObject* watched, const QEvent* event) {
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button == nullptr || event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    if (!key->isAutoRepeat()) {
+        button->click();
+    }
+    return true;
+}
+
 } // namespace
 
 MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
@@ -68,10 +86,9 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     QPushButton* save = addButton(kSaveButton);
     connect(open, &QPushButton::clicked, this, &MainWindow::cmdOpen_Click);
     connect(save, &QPushButton::clicked, this, &MainWindow::cmdSave_Click);
-    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, open,
-            &QPushButton::click);
-    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, save,
-            &QPushButton::click);
+    // The buttons' own shortcuts, so that assistive technology names them with the buttons.
+    open->setShortcut(QKeySequence::Open);
+    save->setShortcut(QKeySequence::Save);
 
     for (const GymFrameLayout& gym : kGymFrames) {
         addGymFrame(gym);
@@ -86,6 +103,7 @@ QPushButton* MainWindow::addButton(const PlacedText& placed) {
     button->setObjectName(ToQString(placed.name));
     button->setGeometry(PixelRect(placed.twips));
     button->setAutoDefault(false);
+    button->installEventFilter(this); // for Enter
     return button;
 }
 
@@ -150,6 +168,9 @@ void MainWindow::addCredits() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (PressedByEnter(watched, event)) {
+        return true;
+    }
     if (event->type() == QEvent::Wheel) {
         if (const auto* list = qobject_cast<QComboBox*>(watched); list && !list->hasFocus()) {
             // The wheel goes on to the view, which scrolls where the window is cut.

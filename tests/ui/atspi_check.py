@@ -5,9 +5,10 @@ Starts the window program named by the first argument (tests/ui/atspi_window.cpp
 application on the bus and reads G8P4, the species list of gym 8's fourth member, before and
 after pressing Open through the bus as assistive technology does: its name, its text (the entry
 it shows), its description, states and relations; then a list of gym 6, and the names of all 52
-lists. Prints what it read. Exits 1 when a list is not named by its field, its entry is not its
-text, its field would be spoken twice, or the new entry was not announced. Runs under
-tests/ui/on-accessibility-bus, which gives it an X display and the accessibility bus.
+lists. Then the buttons' shortcuts. Prints what it read. Exits 1 when a list is not named by
+its field, its entry is not its text, its field would be spoken twice, the new entry was not
+announced, or a button does not report its shortcut. Runs under tests/ui/on-accessibility-bus,
+which gives it an X display and the accessibility bus.
 """
 
 import queue
@@ -31,6 +32,7 @@ FIELD = "Gym 8, member 4, species"
 GYM6_FIELD = "Gym 6, member 1, species"
 PLACEHOLDER = "Placeholder: not read from the image and not saved"
 LISTS = 52
+SHORTCUTS = {"Open": "Ctrl+O", "Save": "Ctrl+S"}
 WAIT = 30  # seconds for any one thing to happen
 
 
@@ -184,6 +186,20 @@ def problems_of(facts, name, text, description):
     return found
 
 
+def shortcut_problems(buttons):
+    """What is wrong with the shortcuts the buttons report with their Press action, which
+    screen readers speak with the button (Orca: in Where Am I)."""
+    found = []
+    for name, expected in SHORTCUTS.items():
+        action = buttons[name].queryAction()
+        names = [action.getName(index).lower() for index in range(action.nActions)]
+        binding = action.getKeyBinding(names.index("press")) if "press" in names else None
+        print(f"{name} button: shortcut {binding!r}")
+        if binding != expected:
+            found.append(f"the {name} button reports the shortcut {binding!r}, not {expected!r}")
+    return found
+
+
 def main():
     if len(sys.argv) != 2:
         print("usage: atspi_check.py WINDOW-PROGRAM", file=sys.stderr)
@@ -257,6 +273,8 @@ def main():
             problems.append(f"lists renamed by the load: {', '.join(renamed[:5])} ...")
         if named_by_entry:
             problems.append(f"lists named by their entry: {named_by_entry}")
+
+        problems += shortcut_problems(buttons)
     except (TimeoutError, RuntimeError, KeyError, IndexError) as failure:
         problems.append(f"{type(failure).__name__}: {failure}")
     finally:

@@ -6,8 +6,10 @@
 #include "ui/main_window.h"
 #include "ui/window_layout.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,17 @@ class WindowTest : public ::testing::Test {
     std::vector<ShownMessage> press(const char* name) {
         QPushButton* pressed = button(name);
         return MessagesShownDuring([pressed] { pressed->click(); });
+    }
+
+    // Types Ctrl+`key` where the focus is, as a user would. A button's shortcut shows the button
+    // pressed for a moment before it acts, as a click does: this waits until it has acted.
+    std::vector<ShownMessage> typeShortcut(Qt::Key key) {
+        QWidget* focused = QApplication::focusWidget();
+        return MessagesShownDuring([&] {
+            QTest::keyClick(focused != nullptr ? focused : &window, key, Qt::ControlModifier);
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return !button("cmdOpen")->isDown() && !button("cmdSave")->isDown(); }));
+        });
     }
 
     // The selected entry of every one of the 52 lists, by name.

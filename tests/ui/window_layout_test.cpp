@@ -16,6 +16,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
@@ -599,9 +600,7 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     const int chosen = last->currentIndex();
     ASSERT_EQ(chosen, loaded + 1);
     StoreField(expected, 0x1C300A4, static_cast<std::uint16_t>(chosen));
-    EXPECT_TRUE(MessagesShownDuring([&] {
-                    QTest::keyClick(last, Qt::Key_S, Qt::ControlModifier);
-                }).empty());
+    EXPECT_TRUE(typeShortcut(Qt::Key_S).empty());
     EXPECT_TRUE(DifferingOffsets(expected, image).empty());
 }
 
@@ -625,12 +624,37 @@ TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
     EXPECT_EQ(species->currentText(), "Arcanine");
 
     dialogs.willCancel();
-    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(typeShortcut(Qt::Key_O).empty());
     EXPECT_EQ(dialogs.requests.size(), 1u);
 
-    button("cmdOpen")->setFocus();
-    QTest::keyClick(button("cmdOpen"), Qt::Key_Space);
-    EXPECT_EQ(dialogs.requests.size(), 2u);
+    // Space and Enter press the focused button, Enter once however long it is held; with a
+    // modifier Enter is not the button's.
+    struct Key {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool held;
+        bool presses;
+    };
+    const Key keys[] = {
+        {"Space", Qt::Key_Space, Qt::NoModifier, false, true},
+        {"Return", Qt::Key_Return, Qt::NoModifier, false, true},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, false, true},
+        {"Return held down", Qt::Key_Return, Qt::NoModifier, true, false},
+        {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, false, false},
+    };
+    QPushButton* open = button("cmdOpen");
+    open->setFocus();
+    for (const Key& each : keys) {
+        const std::size_t before = dialogs.requests.size();
+        if (each.held) {
+            QKeyEvent repeated(QEvent::KeyPress, each.key, each.modifiers, QString(), true);
+            QApplication::sendEvent(open, &repeated);
+        } else {
+            QTest::keyClick(open, each.key, each.modifiers);
+        }
+        EXPECT_EQ(dialogs.requests.size(), before + (each.presses ? 1 : 0)) << each.name;
+    }
 }
 
 } // namespace
