@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "image/image_file.h"
 #include "roster/roster.h"
 #include "ui/artwork.h"
 #include "ui/common_dialog.h"
@@ -9,14 +10,18 @@
 #include "ui/screen_fit.h"
 #include "ui/window_layout.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSessionManager>
 
 #include <exception>
 
@@ -69,7 +74,7 @@ bool PressedByEnter(QObject* watched, const QEvent* event) {
 MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), models_(std::make_unique<FixedListModels>(this)) {
     setObjectName(QStringLiteral("cmdOpen"));
-    setWindowTitle(QStringLiteral("Kelvarin"));
+    setWindowTitle(kCaption + QStringLiteral("[*]"));
     setWindowIcon(ApplicationIcon());
     const QSize client(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     resize(client);
@@ -94,6 +99,13 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
         addGymFrame(gym);
     }
     addCredits();
+
+    for (const QComboBox* list : findChildren<QComboBox*>()) {
+        connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::listChanged);
+    }
+#if QT_CONFIG(sessionmanager)
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &MainWindow::commitData);
+#endif
 }
 
 MainWindow::~MainWindow() = default;
@@ -197,14 +209,16 @@ void MainWindow::NamedLists::setSelectedIndex(std::string_view control, std::int
 }
 
 void MainWindow::cmdOpen_Click() {
+    if (!settlePending(Losing::ByOpening)) {
+        return;
+    }
     try {
         // A new dialog object for every press: nothing of an earlier dialog carries over.
         clsCommonDialog dialog(dialogs_);
         const std::int32_t flags = kOpenDialogFlags;
         const QString chosen =
             dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags);
-        const LoadResult result =
-            LoadRoster(ImagePathFromDialog(chosen), ImagePath, lists_, loaded_);
+        const LoadResult result = load(ImagePathFromDialog(chosen));
         if (result.status == LoadStatus::Refused) {
             showProblem(result.message, result.advice, result.details);
         }
@@ -214,16 +228,24 @@ void MainWindow::cmdOpen_Click() {
 }
 
 void MainWindow::cmdSave_Click() {
+    save();
+}
+
+bool MainWindow::save() {
     try {
         SaveResult result = SaveRoster(ImagePath, lists_, loaded_, SaveMode::UnlessChanged);
         if (result.status == SaveStatus::ChangedOnDisk && askSaveAnyway(result)) {
             result = SaveRoster(ImagePath, lists_, loaded_, SaveMode::Overwrite);
         }
+        showPending();
         if (result.status == SaveStatus::Failed) {
             showProblem(result.message, result.advice, result.details);
         }
+        return result.saved();
     } catch (const std::exception& error) {
+        showPending();
         showProblem(std::string("The image could not be saved: ") + error.what(), {}, {});
+        return false;
     }
 }
 
@@ -246,13 +268,13 @@ void ShowAsPlainText(QMessageBox& box, const std::string& message, const std::st
 
 void MainWindow::showProblem(const std::string& message, const std::string& advice,
                              const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, windowTitle(), QString(), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, kCaption, QString(), QMessageBox::Ok, this);
     ShowAsPlainText(box, message, advice, details);
     box.exec();
 }
 
 bool MainWindow::askSaveAnyway(const SaveResult& changed) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), QString(), QMessageBox::NoButton, this);
+    QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
     ShowAsPlainText(box, changed.message, changed.advice, changed.details);
     QPushButton* overwrite =
         box.addButton(QStringLiteral("Save anyway"), QMessageBox::DestructiveRole);
@@ -261,6 +283,97 @@ bool MainWindow::askSaveAnyway(const SaveResult& changed) {
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == overwrite;
+}
+
+LoadResult MainWindow::load(const std::string& path) {
+    LoadResult result = [&] {
+        const QScopedValueRollback<bool> loading(loading_, true);
+        return LoadRoster(path, ImagePath, lists_, loaded_);
+    }();
+    showPending();
+    return result;
+}
+
+void MainWindow::listChanged() {
+    sessionSettled_ = false;
+    if (!loading_) {
+        showPending();
+    }
+}
+
+void MainWindow::showPending() {
+    setWindowModified(PendingChanges(lists_, loaded_) > 0);
+}
+
+namespace {
+
+// The question before changes that are not saved are lost, worded to be heard as well as read:
+// the file by its name, how many changes, and what the other answer does to them.
+struct LossQuestion {
+    std::string question;
+    std::string consequence;
+    QString loseButton;
+};
+
+LossQuestion QuestionBefore(MainWindow::Losing how, const std::string& fileName,
+                            std::size_t changes) {
+    const bool closing = how == MainWindow::Losing::ByClosing;
+    const std::string yours =
+        changes == 1 ? "your change" : "your " + std::to_string(changes) + " changes";
+    const std::string fate = changes == 1 ? "it is lost." : "they are lost.";
+    if (closing) {
+        return {"Save " + yours + " to " + fileName + " before closing?",
+                "If you close without saving, " + fate, QStringLiteral("Close without saving")};
+    }
+    return {"Save " + yours + " to " + fileName + " before opening another image?",
+            "If you open another image without saving, " + fate,
+            QStringLiteral("Open without saving")};
+}
+
+} // namespace
+
+bool MainWindow::settlePending(Losing how) {
+    const std::size_t pending = PendingChanges(lists_, loaded_);
+    if (pending == 0) {
+        return true;
+    }
+    // A box over a minimized window would be hidden with it.
+    if (isMinimized()) {
+        showNormal();
+    }
+    const LossQuestion asked = QuestionBefore(how, FileNameOf(ImagePath), pending);
+    QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
+    ShowAsPlainText(box, asked.question, asked.consequence, {});
+    QPushButton* saveFirst = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
+    QPushButton* lose = box.addButton(asked.loseButton, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(saveFirst);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == lose) {
+        return true;
+    }
+    return box.clickedButton() == saveFirst && save();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (sessionSettled_ || settlePending(Losing::ByClosing)) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::commitData(QSessionManager& manager) {
+    // Asking for interaction makes the session wait for this program: only when it has to.
+    if (PendingChanges(lists_, loaded_) == 0 || !manager.allowsInteraction()) {
+        return;
+    }
+    sessionSettled_ = settlePending(Losing::ByClosing);
+    if (!sessionSettled_) {
+        manager.cancel();
+    }
+    manager.release();
 }
 
 } // namespace kelvarin

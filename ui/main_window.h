@@ -9,10 +9,12 @@
 #include <string>
 
 class QAbstractItemModel;
+class QCloseEvent;
 class QComboBox;
 class QEvent;
 class QGroupBox;
 class QPushButton;
+class QSessionManager;
 
 namespace kelvarin {
 
@@ -27,6 +29,9 @@ class MainWindow final : public QWidget {
     Q_OBJECT
 
   public:
+    // What the title bar shows; while the lists show changes that are not saved, the platform's
+    // mark for a modified window stands beside it.
+    inline static const QString kCaption = QStringLiteral("Kelvarin");
     inline static const QString kOpenDialogTitle = QStringLiteral("Open Pokemon NDS ROM...");
     inline static const QString kOpenDialogFilter = QStringLiteral("NDS ROMs (*.nds)|*.nds");
     static constexpr std::int32_t kOpenDialogFlags = 6148;
@@ -35,8 +40,12 @@ class MainWindow final : public QWidget {
     explicit MainWindow(FileDialogBackend& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // What would lose the changes that are not saved.
+    enum class Losing { ByClosing, ByOpening };
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     // The passes reach the lists by their control names, as the window's children.
@@ -61,6 +70,20 @@ class MainWindow final : public QWidget {
     // overwrite it all the same.
     bool askSaveAnyway(const SaveResult& changed);
 
+    // Runs the load pass; what is pending is counted once every list shows the new image.
+    LoadResult load(const std::string& path);
+    // Runs the save pass as the Save button does; true when the image now holds what is shown.
+    bool save();
+    void listChanged();
+    // Marks the title while any list shows a value that the image does not hold.
+    void showPending();
+    // True when going on loses nothing that is not saved: nothing was pending, the person had it
+    // saved, or chose to lose it. Asks when something is pending.
+    bool settlePending(Losing how);
+    // The session is ending (logging out, shutting down): asks as closing does, where the
+    // session lets a program ask, and stops the ending when the person cancels or a save fails.
+    void commitData(QSessionManager& manager);
+
     QPushButton* addButton(const PlacedText& placed);
     void addGymFrame(const GymFrameLayout& gym);
     QComboBox* addList(QGroupBox* frame, std::string_view name, const QRect& twips,
@@ -73,6 +96,11 @@ class MainWindow final : public QWidget {
     NamedLists lists_{*this};
     std::string ImagePath;
     ImageRecord loaded_; // what the file was at the last load or save, for the next save
+
+    bool loading_ = false; // a load is setting the lists one by one
+    // The ending session has had its answer: the window closes without asking again, unless a
+    // list changes first.
+    bool sessionSettled_ = false;
 };
 
 } // namespace kelvarin

@@ -1,6 +1,8 @@
-// What keeps the window from doing to a file what its user did not mean: a save over a file that
-// changed behind its back asks first, every message shows names as they are and fits a small
-// screen, and a wheel turned on the way past a list leaves it alone.
+// What keeps the window from doing to a file what its user did not mean, or from losing what they
+// did: a save over a file that changed behind its back asks first, closing or opening another
+// image with changes not saved asks first, the title shows while changes are not saved, every
+// message shows names as they are and fits a small screen, and a wheel turned on the way past a
+// list leaves it alone.
 
 #include "window_fixture.h"
 
@@ -71,6 +73,115 @@ TEST_F(CarefulEditingTest, SaveOverAFileChangedBehindTheWindowAsksFirst) {
     list("G1P1")->setCurrentIndex(43);
     EXPECT_TRUE(press("cmdSave").empty());
     EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), (Bytes{43, 0}));
+}
+
+// Closing the window, or opening another image, with changes not saved asks first, naming the
+// file and the changes. Save (the default) saves, and goes on only once the image holds them;
+// the other answer goes on without them; Cancel, or Escape, stays.
+TEST_F(CarefulEditingTest, ChangesNotSavedAreSavedOrLostOnlyAsAnswered) {
+    using Losing = MainWindow::Losing;
+    enum class Disk { AsLoaded, Removed, ChangedElsewhere };
+    struct Row {
+        const char* what;
+        Losing by;
+        int changes;
+        Disk disk;
+        QStringList answers;
+        bool goesOn; // the window closes, or the open-file dialog comes
+        bool saved;  // the image holds the changes
+    };
+    const QString save = QStringLiteral("Save");
+    const QString anyway = QStringLiteral("Save anyway");
+    const QString close = QStringLiteral("Close without saving");
+    const QString open = QStringLiteral("Open without saving");
+    const QString cancel = QStringLiteral("Cancel");
+    const Row rows[] = {
+        {"close, nothing to save", Losing::ByClosing, 0, Disk::AsLoaded, {}, true, false},
+        {"close, Save", Losing::ByClosing, 2, Disk::AsLoaded, {save}, true, true},
+        {"close without saving", Losing::ByClosing, 1, Disk::AsLoaded, {close}, true, false},
+        {"close, Cancel", Losing::ByClosing, 2, Disk::AsLoaded, {cancel}, false, false},
+        {"close, Escape", Losing::ByClosing, 2, Disk::AsLoaded, {}, false, false},
+        {"close, Save fails", Losing::ByClosing, 2, Disk::Removed, {save}, false, false},
+        {"close, Save stops",
+         Losing::ByClosing,
+         2,
+         Disk::ChangedElsewhere,
+         {save, cancel},
+         false,
+         false},
+        {"close, Save anyway",
+         Losing::ByClosing,
+         2,
+         Disk::ChangedElsewhere,
+         {save, anyway},
+         true,
+         true},
+        {"open, nothing to save", Losing::ByOpening, 0, Disk::AsLoaded, {}, true, false},
+        {"open, Save", Losing::ByOpening, 2, Disk::AsLoaded, {save}, true, true},
+        {"open without saving", Losing::ByOpening, 1, Disk::AsLoaded, {open}, true, false},
+        {"open, Cancel", Losing::ByOpening, 2, Disk::AsLoaded, {cancel}, false, false},
+        {"open, Save fails", Losing::ByOpening, 2, Disk::Removed, {save}, false, false},
+        {"open, Save stops",
+         Losing::ByOpening,
+         2,
+         Disk::ChangedElsewhere,
+         {save, cancel},
+         false,
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        MakeRosterImage(image);
+        dialogs.willChoose(QString::fromStdString(image));
+        pressAnswering("cmdOpen", {open}); // what the row before left is not saved
+        dialogs.dropAnswers();
+        const std::string changed[] = {"G1P1", "g84"};
+        for (int i = 0; i < row.changes; ++i) {
+            list(changed[i])->setCurrentIndex(42);
+        }
+        if (row.disk == Disk::Removed) {
+            std::filesystem::remove(image);
+        } else if (row.disk == Disk::ChangedElsewhere) {
+            StoreField(image, 0x1C2FF74, 406);
+        }
+
+        bool goesOn = false;
+        std::vector<ShownMessage> shown;
+        if (row.by == Losing::ByClosing) {
+            shown = MessagesShownDuring([&] { goesOn = window.close(); }, row.answers);
+        } else {
+            dialogs.willCancel();
+            const std::size_t asked = dialogs.requests.size();
+            shown = pressAnswering("cmdOpen", row.answers);
+            goesOn = dialogs.requests.size() > asked;
+            dialogs.dropAnswers();
+        }
+        EXPECT_EQ(goesOn, row.goesOn);
+        const bool holdsChanges =
+            std::filesystem::exists(image) && ReadBytesAt(image, 0x1C2F858, 2) == Bytes{42, 0};
+        EXPECT_EQ(holdsChanges, row.saved);
+        EXPECT_EQ(window.isWindowModified(), row.changes > 0 && !row.saved);
+        if (row.changes == 0) {
+            EXPECT_TRUE(shown.empty());
+            continue;
+        }
+        ASSERT_FALSE(shown.empty());
+        const ShownMessage& question = shown.front();
+        const bool closing = row.by == Losing::ByClosing;
+        const QString asked =
+            (row.changes == 1 ? QStringLiteral("Save your change to game.nds")
+                              : QStringLiteral("Save your 2 changes to game.nds")) +
+            (closing ? QStringLiteral(" before closing?")
+                     : QStringLiteral(" before opening another image?"));
+        EXPECT_EQ(question.text, asked);
+        EXPECT_EQ(question.title, "Kelvarin");
+        EXPECT_EQ(question.icon, QMessageBox::Warning);
+        EXPECT_THAT(question.buttons,
+                    AllOf(Contains(save), Contains(closing ? close : open), Contains(cancel)));
+        EXPECT_EQ(question.defaultButton, save);
+        EXPECT_TRUE(question.plainText);
+        EXPECT_EQ(shown.size(), row.disk == Disk::AsLoaded ? 1u : 2u);
+    }
 }
 
 TEST_F(CarefulEditingTest, ANewModificationTimeAloneIsNoReasonToAsk) {

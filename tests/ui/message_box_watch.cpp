@@ -38,19 +38,20 @@ ShownMessage Record(const QMessageBox& box) {
     return shown;
 }
 
-} // namespace
-
-std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
-                                              const QString& answer) {
+// Runs `action` and answers every box that opens meanwhile with the caption `answerFor` gives for
+// it (counting boxes from 0), or closes it where the box has no such button.
+std::vector<ShownMessage> Watch(const std::function<void()>& action,
+                                const std::function<QString(std::size_t)>& answerFor) {
     std::vector<ShownMessage> shown;
     QTimer watch;
     watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&shown, &answer] {
+    QObject::connect(&watch, &QTimer::timeout, [&shown, &answerFor] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(widget);
             if (box == nullptr || !box->isVisible()) {
                 continue;
             }
+            const QString answer = answerFor(shown.size());
             shown.push_back(Record(*box));
             QAbstractButton* chosen = nullptr;
             for (QAbstractButton* button : box->buttons()) {
@@ -69,6 +70,22 @@ std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& actio
     action();
     watch.stop();
     return shown;
+}
+
+} // namespace
+
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QString& answer) {
+    return Watch(action, [&answer](std::size_t /*box*/) { return answer; });
+}
+
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QStringList& answers) {
+    return Watch(action, [&answers](std::size_t box) {
+        return box < static_cast<std::size_t>(answers.size())
+                   ? answers.at(static_cast<qsizetype>(box))
+                   : QString();
+    });
 }
 
 } // namespace kelvarin::testing

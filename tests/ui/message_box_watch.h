@@ -29,4 +29,9 @@ struct ShownMessage {
 std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
                                               const QString& answer = {});
 
+// The same with an answer for each box in the order they open: the first box is answered with
+// the first caption, the second with the second, and so on; boxes past the last are closed.
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QStringList& answers);
+
 } // namespace kelvarin::testing

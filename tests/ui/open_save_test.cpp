@@ -25,10 +25,10 @@ std::string CopyOf(const std::string& image, const TempDir& dir) {
 
 class OpenSaveTest : public WindowTest {
   protected:
-    // Chooses `path` in the next dialog and presses Open.
-    std::vector<ShownMessage> open(const std::string& path) {
+    // Chooses `path` in the next dialog and presses Open, answering the boxes as given.
+    std::vector<ShownMessage> open(const std::string& path, const QStringList& answers = {}) {
         dialogs.willChoose(QString::fromStdString(path));
-        return press("cmdOpen");
+        return pressAnswering("cmdOpen", answers);
     }
 
     std::string image = dir.file("Platinum (E).nds");
@@ -95,7 +95,8 @@ TEST_F(OpenSaveTest, CancelledOpenChangesNothing) {
     list("G5P2")->setCurrentIndex(7);
     const auto before = selections();
     dialogs.willCancel();
-    EXPECT_TRUE(press("cmdOpen").empty());
+    // The change is not saved, so Open asks first.
+    EXPECT_EQ(pressAnswering("cmdOpen", {QStringLiteral("Open without saving")}).size(), 1u);
     EXPECT_EQ(selections(), before);
     // Save still reaches the image that was open.
     EXPECT_TRUE(press("cmdSave").empty());
@@ -118,12 +119,14 @@ TEST_F(OpenSaveTest, RefusedFileShowsWhyAndLeavesEverythingAsItWas) {
     const std::string missing = dir.file("gone.nds");
 
     for (const std::string& refused : {badLevel, shortFile, folder, missing}) {
-        const std::vector<ShownMessage> shown = open(refused);
-        ASSERT_EQ(shown.size(), 1u) << refused;
-        EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
-        EXPECT_EQ(shown.front().title, "Kelvarin");
-        EXPECT_THAT(shown.front().text.toStdString(), HasSubstr(FileNameOf(refused)));
-        EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(refused));
+        // The change is not saved, so Open asks first.
+        const std::vector<ShownMessage> shown =
+            open(refused, {QStringLiteral("Open without saving")});
+        ASSERT_EQ(shown.size(), 2u) << refused;
+        EXPECT_EQ(shown.back().icon, QMessageBox::Critical);
+        EXPECT_EQ(shown.back().title, "Kelvarin");
+        EXPECT_THAT(shown.back().text.toStdString(), HasSubstr(FileNameOf(refused)));
+        EXPECT_THAT(shown.back().detailedText.toStdString(), HasSubstr(refused));
         EXPECT_EQ(selections(), before) << refused;
         EXPECT_TRUE(window.isEnabled());
     }

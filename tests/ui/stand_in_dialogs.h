@@ -16,6 +16,8 @@ class StandInDialogs final : public FileDialogBackend {
         answers_.push_back({true, {path, filter}});
     }
     void willCancel() { answers_.push_back({false, {}}); }
+    // Forgets the answers no dialog took, as when a press stopped before its dialog.
+    void dropAnswers() { answers_.clear(); }
 
     std::optional<FileDialogChoice> choose(const FileDialogRequest& request) override {
         requests.push_back(request);

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,12 @@ class WindowTest : public ::testing::Test {
         return MessagesShownDuring([pressed] { pressed->click(); });
     }
 
+    // The same, each box it shows answered in turn (MessagesShownDuring).
+    std::vector<ShownMessage> pressAnswering(const char* name, const QStringList& answers) {
+        QPushButton* pressed = button(name);
+        return MessagesShownDuring([pressed] { pressed->click(); }, answers);
+    }
+
     // Types Ctrl+`key` where the focus is, as a user would. A button's shortcut shows the button
     // pressed for a moment before it acts, as a click does: this waits until it has acted.
     std::vector<ShownMessage> typeShortcut(Qt::Key key) {
@@ -49,6 +56,12 @@ class WindowTest : public ::testing::Test {
             EXPECT_TRUE(QTest::qWaitFor(
                 [&] { return !button("cmdOpen")->isDown() && !button("cmdSave")->isDown(); }));
         });
+    }
+
+    // The caption as the window system shows it, with the mark of a modified window if any.
+    QString shownTitle() {
+        window.winId(); // the window system's window, which carries the title shown
+        return window.windowHandle()->title();
     }
 
     // The selected entry of every one of the 52 lists, by name.

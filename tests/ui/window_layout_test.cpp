@@ -49,7 +49,7 @@ void ExpectTexts(const QWidget& window, std::span<const Expected> expected,
 }
 
 TEST_F(WindowLayoutTest, WindowHasItsCaptionIconAndClientSize) {
-    EXPECT_EQ(window.windowTitle(), "Kelvarin");
+    EXPECT_EQ(shownTitle(), "Kelvarin");
     EXPECT_FALSE(window.windowIcon().isNull());
     EXPECT_EQ(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     EXPECT_EQ(window.size(), QSize(457, 769));
