@@ -2,6 +2,7 @@
 
 #include "image/image_file.h"
 #include "roster/roster.h"
+#include "ui/announcer.h"
 #include "ui/artwork.h"
 #include "ui/common_dialog.h"
 #include "ui/field_list.h"
@@ -103,6 +104,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     for (const QComboBox* list : findChildren<QComboBox*>()) {
         connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::listChanged);
     }
+    announcer_ = new Announcer(*this);
 #if QT_CONFIG(sessionmanager)
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &MainWindow::commitData);
 #endif
@@ -240,6 +242,11 @@ bool MainWindow::save() {
         showPending();
         if (result.status == SaveStatus::Failed) {
             showProblem(result.message, result.advice, result.details);
+        }
+        // Nothing else on the screen changes, so a screen reader hears how it went; a refusal
+        // or a failure comes as a box of its own.
+        if (result.saved() || result.status == SaveStatus::NothingToSave) {
+            announcer_->announce(ToQString(result.message));
         }
         return result.saved();
     } catch (const std::exception& error) {

@@ -18,6 +18,7 @@ class QSessionManager;
 
 namespace kelvarin {
 
+class Announcer;
 class FittedView;
 class FixedListModels;
 struct GymFrameLayout;
@@ -97,7 +98,8 @@ class MainWindow final : public QWidget {
     std::string ImagePath;
     ImageRecord loaded_; // what the file was at the last load or save, for the next save
 
-    bool loading_ = false; // a load is setting the lists one by one
+    Announcer* announcer_ = nullptr; // tells a screen reader how a save went
+    bool loading_ = false;           // a load is setting the lists one by one
     // The ending session has had its answer: the window closes without asking again, unless a
     // list changes first.
     bool sessionSettled_ = false;

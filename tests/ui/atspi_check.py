@@ -5,10 +5,11 @@ Starts the window program named by the first argument (tests/ui/atspi_window.cpp
 application on the bus and reads G8P4, the species list of gym 8's fourth member, before and
 after pressing Open through the bus as assistive technology does: its name, its text (the entry
 it shows), its description, states and relations; then a list of gym 6, and the names of all 52
-lists. Then the buttons' shortcuts. Prints what it read. Exits 1 when a list is not named by
-its field, its entry is not its text, its field would be spoken twice, the new entry was not
-announced, or a button does not report its shortcut. Runs under tests/ui/on-accessibility-bus,
-which gives it an X display and the accessibility bus.
+lists. Then the buttons' shortcuts, and what pressing Save says. Prints what it read. Exits 1
+when a list is not named by its field, its entry is not its text, its field would be spoken
+twice, the new entry was not announced, a button does not report its shortcut, or the save was
+not announced. Runs under tests/ui/on-accessibility-bus, which gives it an X display and the
+accessibility bus.
 """
 
 import queue
@@ -33,6 +34,7 @@ GYM6_FIELD = "Gym 6, member 1, species"
 PLACEHOLDER = "Placeholder: not read from the image and not saved"
 LISTS = 52
 SHORTCUTS = {"Open": "Ctrl+O", "Save": "Ctrl+S"}
+SAVED = "Saved roster.nds; it already held every value shown."
 WAIT = 30  # seconds for any one thing to happen
 
 
@@ -186,6 +188,15 @@ def problems_of(facts, name, text, description):
     return found
 
 
+def press(button):
+    """Presses a push button through the bus, as assistive technology does."""
+    action = button.queryAction()
+    names = [action.getName(index).lower() for index in range(action.nActions)]
+    if "press" not in names:
+        raise RuntimeError(f"the {button.name} button offers no Press action, only {names}")
+    action.doAction(names.index("press"))
+
+
 def shortcut_problems(buttons):
     """What is wrong with the shortcuts the buttons report with their Press action, which
     screen readers speak with the button (Orca: in Where Am I)."""
@@ -198,6 +209,38 @@ def shortcut_problems(buttons):
         if binding != expected:
             found.append(f"the {name} button reports the shortcut {binding!r}, not {expected!r}")
     return found
+
+
+def save_problems(buttons):
+    """Presses Save through the bus and listens for what a screen reader hears of it: with Qt
+    6.8 an announcement, before that a notification that appears. Nothing else shows a save."""
+    heard = []
+
+    def listen(event):
+        try:
+            role = event.source.getRole()
+            name = event.source.name
+        except GLib.Error:
+            return
+        if event.type == "object:announcement":
+            heard.append(("announcement", str(event.any_data)))
+        elif role == pyatspi.ROLE_NOTIFICATION and event.detail1 == 1:
+            heard.append(("notification shown", name))
+
+    kinds = ("object:announcement", "object:state-changed:showing")
+    for kind in kinds:
+        pyatspi.Registry.registerEventListener(listen, kind)
+    try:
+        press(buttons["Save"])
+        wait_for("the save's announcement", lambda: any(text == SAVED for _, text in heard),
+                 seconds=5)
+        print(f"Save: heard {heard}")
+        return []
+    except TimeoutError:
+        return [f"Save: {SAVED!r} was not announced; heard {heard}"]
+    finally:
+        for kind in kinds:
+            pyatspi.Registry.deregisterEventListener(listen, kind)
 
 
 def main():
@@ -275,6 +318,7 @@ def main():
             problems.append(f"lists named by their entry: {named_by_entry}")
 
         problems += shortcut_problems(buttons)
+        problems += save_problems(buttons)
     except (TimeoutError, RuntimeError, KeyError, IndexError) as failure:
         problems.append(f"{type(failure).__name__}: {failure}")
     finally:

@@ -7,6 +7,7 @@
 #include "window_fixture.h"
 
 #include "roster/roster.h"
+#include "ui/announcer.h"
 
 #include <QTest>
 #include <QWheelEvent>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace kelvarin::testing {
 namespace {
@@ -181,6 +183,58 @@ TEST_F(CarefulEditingTest, ChangesNotSavedAreSavedOrLostOnlyAsAnswered) {
         EXPECT_EQ(question.defaultButton, save);
         EXPECT_TRUE(question.plainText);
         EXPECT_EQ(shown.size(), row.disk == Disk::AsLoaded ? 1u : 2u);
+    }
+}
+
+// The title carries the mark of a modified window exactly while a list shows a value the image
+// does not hold; a save is announced to a screen reader, since nothing else shows it.
+TEST_F(CarefulEditingTest, TheTitleIsMarkedWhileChangesAreNotSavedAndASaveIsAnnounced) {
+    const auto* announcer = window.findChild<Announcer*>();
+    ASSERT_NE(announcer, nullptr);
+    QComboBox* species = list("G1P1");
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        const char* title;
+        const char* announced;
+    };
+    const Step steps[] = {
+        {"Save with no image", [&] { EXPECT_TRUE(press("cmdSave").empty()); }, "Kelvarin",
+         "No game image is open, so there is nothing to save."},
+        {"a change with no image", [&] { species->setCurrentIndex(5); }, "Kelvarin", ""},
+        {"load",
+         [&] {
+             MakeRosterImage(image);
+             EXPECT_TRUE(open(image).empty());
+         },
+         "Kelvarin", ""},
+        {"a change", [&] { species->setCurrentIndex(42); }, "Kelvarin*", ""},
+        {"changed back", [&] { species->setCurrentIndex(300); }, "Kelvarin", ""},
+        {"a placeholder changed", [&] { list("G6P1")->setCurrentIndex(3); }, "Kelvarin", ""},
+        {"changed again", [&] { species->setCurrentIndex(42); }, "Kelvarin*", ""},
+        {"a failed save",
+         [&] {
+             std::filesystem::remove(image);
+             EXPECT_EQ(press("cmdSave").size(), 1u);
+         },
+         "Kelvarin*", ""},
+        {"saved by Enter",
+         [&] {
+             MakeRosterImage(image);
+             button("cmdSave")->setFocus();
+             QTest::keyClick(button("cmdSave"), Qt::Key_Return);
+         },
+         "Kelvarin", "Saved 1 change to game.nds."},
+        {"saved again", [&] { EXPECT_TRUE(press("cmdSave").empty()); }, "Kelvarin",
+         "Saved game.nds; it already held every value shown."},
+    };
+    QString before = announcer->sentence();
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(shownTitle(), step.title) << step.what;
+        const QString expected = *step.announced != '\0' ? QString(step.announced) : before;
+        EXPECT_EQ(announcer->sentence(), expected) << step.what << ": nothing new to announce";
+        before = announcer->sentence();
     }
 }
 
