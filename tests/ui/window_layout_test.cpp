@@ -25,6 +25,7 @@
 
 #include <set>
 #include <span>
+#include <tuple>
 #include <utility>
 
 namespace kelvarin::testing {
@@ -627,33 +628,25 @@ TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
     EXPECT_TRUE(typeShortcut(Qt::Key_O).empty());
     EXPECT_EQ(dialogs.requests.size(), 1u);
 
-    // Space and Enter press the focused button, Enter once however long it is held; with a
-    // modifier Enter is not the button's.
-    struct Key {
-        const char* name;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        bool held;
-        bool presses;
-    };
-    const Key keys[] = {
-        {"Space", Qt::Key_Space, Qt::NoModifier, false, true},
-        {"Return", Qt::Key_Return, Qt::NoModifier, false, true},
-        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, false, true},
-        {"Return held down", Qt::Key_Return, Qt::NoModifier, true, false},
-        {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, false, false},
-    };
+    // Space and Enter press the focused button; Enter held down presses it once, and with a
+    // modifier it is not the button's.
     QPushButton* open = button("cmdOpen");
     open->setFocus();
-    for (const Key& each : keys) {
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, bool, std::size_t> keys[] = {
+        {Qt::Key_Space, Qt::NoModifier, false, 1},
+        {Qt::Key_Return, Qt::NoModifier, false, 1},
+        {Qt::Key_Enter, Qt::KeypadModifier, false, 1},
+        {Qt::Key_Return, Qt::NoModifier, true, 0},
+        {Qt::Key_Return, Qt::ControlModifier, false, 0}};
+    for (const auto& [key, modifiers, repeated, presses] : keys) {
         const std::size_t before = dialogs.requests.size();
-        if (each.held) {
-            QKeyEvent repeated(QEvent::KeyPress, each.key, each.modifiers, QString(), true);
-            QApplication::sendEvent(open, &repeated);
+        if (repeated) {
+            QKeyEvent held(QEvent::KeyPress, key, modifiers, QString(), true);
+            QApplication::sendEvent(open, &held);
         } else {
-            QTest::keyClick(open, each.key, each.modifiers);
+            QTest::keyClick(open, key, modifiers);
         }
-        EXPECT_EQ(dialogs.requests.size(), before + (each.presses ? 1 : 0)) << each.name;
+        EXPECT_EQ(dialogs.requests.size(), before + presses) << key << " " << modifiers;
     }
 }
 
