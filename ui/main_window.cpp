@@ -364,7 +364,11 @@ bool MainWindow::settlePending(Losing how) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (sessionSettled_ || settlePending(Losing::ByClosing)) {
+    // The ending session quits the program, which closes the window once more: what the person
+    // answered for the session holds then. A close by the person (from the window system, so
+    // spontaneous) always asks, also after a session save that did not end the session.
+    const bool endingSession = sessionSettled_ && !event->spontaneous();
+    if (endingSession || settlePending(Losing::ByClosing)) {
         event->accept();
     } else {
         event->ignore();

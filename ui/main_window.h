@@ -100,8 +100,8 @@ class MainWindow final : public QWidget {
 
     Announcer* announcer_ = nullptr; // tells a screen reader how a save went
     bool loading_ = false;           // a load is setting the lists one by one
-    // The ending session has had its answer: the window closes without asking again, unless a
-    // list changes first.
+    // The ending session has had its answer: when it quits the program, the window closes
+    // without asking again, unless a list changed since.
     bool sessionSettled_ = false;
 };
 
