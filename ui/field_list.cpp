@@ -150,11 +150,11 @@ QAccessibleInterface* FieldListInterfaceFor(const QString& className, QObject* o
 
 } // namespace
 
+void InstallFieldListAccessibility() {
+    QAccessible::installFactory(&FieldListInterfaceFor);
+}
+
 FieldList::FieldList(QWidget* parent) : QComboBox(parent) {
-    [[maybe_unused]] static const bool installed = [] {
-        QAccessible::installFactory(&FieldListInterfaceFor);
-        return true;
-    }();
     connect(this, &QComboBox::currentIndexChanged, this, &FieldList::announceEntry);
 }
 

@@ -13,9 +13,6 @@ namespace kelvarin {
 // (its value, such as "Luxray") as two things, on every platform and whatever the list shows.
 // Qt's own interface for a combo box names it by its current entry on Linux once it has one,
 // which leaves a screen reader nothing to tell 52 lists apart by.
-//
-// Qt picks the accessible interface of a widget by its class name, so this class carries a name
-// of its own for the interface made for it.
 class FieldList final : public QComboBox {
     Q_OBJECT
 
@@ -39,5 +36,9 @@ class FieldList final : public QComboBox {
     QObject* watchedPopup_ = nullptr;
     bool popupShown_ = false;
 };
+
+// Gives every FieldList its own accessible interface. Qt picks a widget's interface by its class
+// name and keeps the first one it makes: called once at start-up, before any window is made.
+void InstallFieldListAccessibility();
 
 } // namespace kelvarin
