@@ -60,6 +60,9 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(std::chrono::minutes(2), &application, &QApplication::quit);
 
     window.show();
+    // Keys sent to the display reach the window that has its input focus: on a bare X server no
+    // window manager gives it one.
+    window.activateWindow();
     if (openAtOnce) {
         QTimer::singleShot(0, open, &QPushButton::click);
     }
