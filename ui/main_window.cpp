@@ -10,12 +10,14 @@
 #include "ui/window_layout.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 
 #include <exception>
@@ -61,7 +63,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     const QStyle& drawnIn = UseCompactComboStyle();
     setFont(FontThatFits(
         WindowTextBoxes(drawnIn, models_->speciesEntries(), models_->levelEntries()), font()));
-    view_ = new FittedView(*this, client);
+    view_ = AddFittedView(*this, client);
 
     // Created in keyboard order: Open, Save, then each gym's rows from top to bottom.
     QPushButton* open = addButton(kOpenButton);
@@ -82,7 +84,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 QPushButton* MainWindow::addButton(const PlacedText& placed) {
-    auto* button = new QPushButton(ToQString(placed.text), view_->form());
+    auto* button = new QPushButton(ToQString(placed.text), view_->widget());
     button->setObjectName(ToQString(placed.name));
     button->setGeometry(PixelRect(placed.twips));
     button->setAutoDefault(false);
@@ -90,7 +92,7 @@ QPushButton* MainWindow::addButton(const PlacedText& placed) {
 }
 
 void MainWindow::addGymFrame(const GymFrameLayout& gym) {
-    auto* frame = new QGroupBox(ToQString(gym.caption), view_->form());
+    auto* frame = new QGroupBox(ToQString(gym.caption), view_->widget());
     frame->setObjectName(ToQString(gym.frame));
     const int height =
         gym.members == kMaxMembers ? kFourMemberFrameHeightTwips : kThreeMemberFrameHeightTwips;
@@ -143,7 +145,7 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
 }
 
 void MainWindow::addCredits() {
-    auto* strip = new QGroupBox(view_->form());
+    auto* strip = new QGroupBox(view_->widget());
     strip->setObjectName(ToQString(kCreditsFrame));
     strip->setGeometry(PixelRect(kCreditsFrameTwips));
     AddLabel(strip, kCreditsLabel.name, ToQString(kCreditsLabel.text), kCreditsLabel.twips);
@@ -153,11 +155,27 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         if (const auto* list = qobject_cast<QComboBox*>(watched); list && !list->hasFocus()) {
             // The wheel goes on to the view, which scrolls where the window is cut.
-            view_->scrollBy(event);
+            QCoreApplication::sendEvent(view_->viewport(), event);
             return true;
         }
     }
+    // The view brings a list into sight when Tab reaches it; so too when the focus comes from
+    // elsewhere, such as from assistive technology.
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* list = qobject_cast<QComboBox*>(watched)) {
+            view_->ensureWidgetVisible(list);
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!followsScreen_) {
+        OnScreenChange(*this, [this] { FitToScreen(*this, *view_); });
+        followsScreen_ = true;
+    }
+    FitToScreen(*this, *view_);
+    QWidget::showEvent(event);
 }
 
 QComboBox* MainWindow::NamedLists::find(std::string_view control) const {

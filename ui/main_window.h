@@ -13,10 +13,11 @@ class QComboBox;
 class QEvent;
 class QGroupBox;
 class QPushButton;
+class QScrollArea;
+class QShowEvent;
 
 namespace kelvarin {
 
-class FittedView;
 class FixedListModels;
 struct GymFrameLayout;
 struct PlacedText;
@@ -37,6 +38,8 @@ class MainWindow final : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The window fits itself to its screen as it is shown, and whenever the screen changes.
+    void showEvent(QShowEvent* event) override;
 
   private:
     // The passes reach the lists by their control names, as the window's children.
@@ -69,7 +72,8 @@ class MainWindow final : public QWidget {
 
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;
-    FittedView* view_ = nullptr; // holds every control
+    QScrollArea* view_ = nullptr; // holds every control
+    bool followsScreen_ = false;
     NamedLists lists_{*this};
     std::string ImagePath;
     ImageRecord loaded_; // what the file was at the last load or save, for the next save

@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -577,15 +578,18 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const QRect free = window.screen()->availableGeometry();
-    const auto* view = window.findChild<FittedView*>();
+    auto* view = window.findChild<QScrollArea*>();
     ASSERT_NE(view, nullptr);
     const QSize designed(457, 769);
     EXPECT_TRUE(free.contains(window.frameGeometry()))
         << "free area " << free.width() << "x" << free.height() << ", window "
         << window.frameGeometry().width() << "x" << window.frameGeometry().height();
-    const bool fits = view->fit().fits();
-    EXPECT_EQ(view->horizontalScrollBar()->isVisible(), view->fit().scrollsAcross);
-    EXPECT_EQ(view->verticalScrollBar()->isVisible(), view->fit().scrollsDown);
+    // A scroll bar shows exactly where the content is cut, and nothing is cut on a screen that
+    // holds the window.
+    const QSize shown = view->viewport()->size();
+    EXPECT_EQ(view->horizontalScrollBar()->isVisible(), shown.width() < designed.width());
+    EXPECT_EQ(view->verticalScrollBar()->isVisible(), shown.height() < designed.height());
+    const bool fits = shown == designed;
     if (fits) {
         EXPECT_EQ(window.size(), designed);
     } else {
@@ -627,7 +631,7 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(top, &wheel);
     EXPECT_EQ(top->currentIndex(), topBefore);
-    if (view->fit().scrollsDown) {
+    if (view->verticalScrollBar()->isVisible()) {
         EXPECT_GT(view->verticalScrollBar()->value(), 0);
     } else {
         EXPECT_EQ(view->verticalScrollBar()->value(), 0);
@@ -645,6 +649,17 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
                     QTest::keyClick(last, Qt::Key_S, Qt::ControlModifier);
                 }).empty());
     EXPECT_TRUE(DifferingOffsets(expected, image).empty());
+
+    // Made smaller or larger by the user, the window moves no control: where it fits, the view
+    // keeps the designed size in the window's corner; where it is cut, the view fills it.
+    for (const QSize size : {designed - QSize(100, 100), designed + QSize(100, 100)}) {
+        view->verticalScrollBar()->setValue(0);
+        view->horizontalScrollBar()->setValue(0);
+        window.resize(size);
+        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), QPoint(296, 672)) << size.width();
+        EXPECT_EQ(view->geometry(), fits ? QRect(QPoint(), designed) : window.rect())
+            << size.width();
+    }
 }
 
 TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
