@@ -54,7 +54,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), models_(std::make_unique<FixedListModels>(this)) {
     setObjectName(QStringLiteral("cmdOpen"));
     setWindowTitle(QStringLiteral("Kelvarin"));
-    setWindowIcon(ApplicationIcon());
+    setWindowIcon(ApplicationIcon(devicePixelRatioF()));
     const QSize client(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     resize(client);
     // Chosen before any control exists, so that every control is made in it: changing the font
@@ -171,7 +171,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::showEvent(QShowEvent* event) {
     if (!followsScreen_) {
-        OnScreenChange(*this, [this] { FitToScreen(*this, *view_); });
+        OnScreenChange(*this, [this] {
+            FitToScreen(*this, *view_);
+            setWindowIcon(ApplicationIcon(devicePixelRatioF()));
+        });
         followsScreen_ = true;
     }
     FitToScreen(*this, *view_);

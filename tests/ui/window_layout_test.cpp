@@ -52,6 +52,14 @@ TEST_F(WindowLayoutTest, WindowHasItsCaptionIconAndClientSize) {
     EXPECT_EQ(window.windowTitle(), "Kelvarin");
     EXPECT_FALSE(window.windowIcon().isNull());
     EXPECT_EQ(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    // Enlarged in whole pixels for scaled screens only: every size slows the window's showing.
+    const QList<QSize> unscaled{{32, 32}};
+    const QList<QSize> scaled{{32, 32}, {64, 64}, {96, 96}, {128, 128}};
+    const std::pair<qreal, QList<QSize>> icons[] = {
+        {1.0, unscaled}, {1.25, scaled}, {1.5, scaled}, {2.0, scaled}};
+    for (const auto& [scale, sizes] : icons) {
+        EXPECT_EQ(ApplicationIcon(scale).availableSizes(), sizes) << scale;
+    }
     EXPECT_EQ(window.size(), QSize(457, 769));
     // The window carries the form's name; the button of the same name is found inside it.
     EXPECT_EQ(window.objectName(), "cmdOpen");
