@@ -109,11 +109,11 @@ QScrollArea* AddFittedView(QWidget& window, QSize designed) {
     return view;
 }
 
-ScreenFit FitToScreen(QWidget& window, QScrollArea& view) {
+void FitToScreen(QWidget& window, QScrollArea& view) {
     const QSize designed = view.widget()->size();
     const QScreen* screen = window.screen();
     if (screen == nullptr) {
-        return {designed};
+        return;
     }
     const QRect free = screen->availableGeometry();
     const QMargins frame = FrameOf(window);
@@ -130,7 +130,7 @@ ScreenFit FitToScreen(QWidget& window, QScrollArea& view) {
         if (wasCut) {
             window.resize(designed);
         }
-        return fit;
+        return;
     }
     // The window is placed by its client area: window systems that have not framed it yet take
     // a position as the client's, and the frame assumed until then is never smaller than a real
@@ -147,7 +147,6 @@ ScreenFit FitToScreen(QWidget& window, QScrollArea& view) {
     } else {
         window.setGeometry(QRect(client, fit.client));
     }
-    return fit;
 }
 
 void OnScreenChange(QWidget& window, const std::function<void()>& fit) {

@@ -44,7 +44,7 @@ QScrollArea* AddFittedView(QWidget& window, QSize designed);
 
 // Gives `window`, whose content is `view` from AddFittedView(), the size and, where it is cut,
 // the place that the free area of its screen allows.
-ScreenFit FitToScreen(QWidget& window, QScrollArea& view);
+void FitToScreen(QWidget& window, QScrollArea& view);
 
 // Calls `fit` whenever shown `window` moves to another screen or its screen changes size or
 // scale, for as long as the window lives.
