@@ -261,9 +261,7 @@ def main():
     if len(sys.argv) != 2:
         print("usage: atspi_check.py WINDOW-PROGRAM", file=sys.stderr)
         return 2
-    heard = []
-
-    told = []
+    heard, told = [], []
 
     def listen(event):
         heard.append((event.type, event.source.name, event.any_data))
