@@ -27,8 +27,6 @@ namespace {
 constexpr std::array<const char* const*, 8> kGymPictures{gym1, gym2, gym3, gym4,
                                                          gym5, gym6, gym7, gym8};
 
-// The icon at twice, three and four times its size, for title bars and task bars on scaled
-// screens: without them the icon is smoothed up from 32 pixels and blurs.
 constexpr std::array kIconMultiples{2, 3, 4};
 
 QPixmap Enlarged(const QPixmap& art, int times) {
@@ -37,9 +35,12 @@ QPixmap Enlarged(const QPixmap& art, int times) {
 
 } // namespace
 
-QIcon ApplicationIcon() {
+QIcon ApplicationIcon(qreal scale) {
     const QPixmap art(kelvarin_icon);
     QIcon icon(art);
+    if (scale <= 1.0) {
+        return icon;
+    }
     for (const int times : kIconMultiples) {
         icon.addPixmap(Enlarged(art, times));
     }

@@ -7,7 +7,13 @@
 namespace kelvarin {
 
 // The program's own artwork, built into the program from data/artwork/.
-QIcon ApplicationIcon();     // 32 x 32, a round yellow creature
+
+// 32 x 32, a round yellow creature, for a screen at `scale` (its device pixel ratio). On a scaled
+// screen also at twice, three and four times its size, for title bars and task bars, which would
+// otherwise smooth it up from 32 pixels and blur it. An unscaled screen's title bars show it no
+// larger than 32 pixels, and every size given is sent to the window system and read by the
+// window manager before the window is first shown.
+QIcon ApplicationIcon(qreal scale);
 QPixmap GymPicture(int gym); // 21 x 21, the head of the gym's leader; gym 1 to 8
 
 // A picture box for pixel art. On a screen that scales the window, smoothing or stretching by a

@@ -9,18 +9,71 @@
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <utility>
 
 namespace kelvarin {
 
 namespace {
 
+// The item of the drop-down list at `index`, as assistive technology meets it.
+QAccessibleInterface* ItemOf(QAbstractItemView* view, const QModelIndex& index) {
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(view);
+    QAccessibleTableInterface* table = shown != nullptr ? shown->tableInterface() : nullptr;
+    return table != nullptr && index.isValid() ? table->cellAt(index.row(), index.column())
+                                               : nullptr;
+}
+
+QModelIndex EntryIndex(const FieldList& list) {
+    return list.model()->index(list.currentIndex(), list.modelColumn(), list.rootModelIndex());
+}
+
+// Qt tells assistive technology of a selection from 6.5 on.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+#define KELVARIN_SELECTION_INTERFACE
+
+// A list's entry as its one selected item, the item of the drop-down list that shows it: a screen
+// reader told that the selection changed speaks that item, as it does for the lists of other
+// toolkits. Only the keys and the drop-down list pick an entry, so the selection cannot be set
+// from outside.
+class EntrySelection : public QAccessibleSelectionInterface {
+  public:
+    explicit EntrySelection(FieldList& list) : list_(list) {}
+
+    int selectedItemCount() const override { return entryItem() != nullptr ? 1 : 0; }
+    QList<QAccessibleInterface*> selectedItems() const override {
+        QAccessibleInterface* item = entryItem();
+        return item != nullptr ? QList<QAccessibleInterface*>{item}
+                               : QList<QAccessibleInterface*>{};
+    }
+    bool select(QAccessibleInterface* /*item*/) override { return false; }
+    bool unselect(QAccessibleInterface* /*item*/) override { return false; }
+    bool selectAll() override { return false; }
+    bool clear() override { return false; }
+
+  private:
+    // None while no entry is selected.
+    QAccessibleInterface* entryItem() const { return ItemOf(list_.view(), EntryIndex(list_)); }
+
+    FieldList& list_;
+};
+#else
+class EntrySelection {
+  public:
+    explicit EntrySelection(FieldList& /*list*/) {}
+};
+#endif
+
 // What assistive technology is told of a FieldList: a combo box named by its field whose value,
 // and whose only text, is the entry it shows. The text is read-only: only picking from the
 // drop-down list changes it, and that list is the one child, as in Qt's own interface.
 // Screen readers that read a combo box's value from its text (Orca, over AT-SPI) find it there.
-class FieldListInterface final : public QAccessibleWidget, public QAccessibleTextInterface {
+// Where Qt can tell of a selection, the entry is also the list's selection.
+class FieldListInterface final : public QAccessibleWidget,
+                                 public QAccessibleTextInterface,
+                                 public EntrySelection {
   public:
-    explicit FieldListInterface(FieldList* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+    explicit FieldListInterface(FieldList* list)
+        : QAccessibleWidget(list, QAccessible::ComboBox), EntrySelection(*list) {}
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value) {
@@ -51,12 +104,7 @@ class FieldListInterface final : public QAccessibleWidget, public QAccessibleTex
         return nullptr; // the closed list shows no part of its child
     }
 
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::TextInterface) {
-            return static_cast<QAccessibleTextInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
+    void* interface_cast(QAccessible::InterfaceType type) override;
 
     // Opening and closing the drop-down list, as a click does, then what any widget offers.
     QStringList actionNames() const override {
@@ -139,6 +187,18 @@ class FieldListInterface final : public QAccessibleWidget, public QAccessibleTex
     FieldList* list() const { return static_cast<FieldList*>(widget()); }
 };
 
+void* FieldListInterface::interface_cast(QAccessible::InterfaceType type) {
+    if (type == QAccessible::TextInterface) {
+        return static_cast<QAccessibleTextInterface*>(this);
+    }
+#ifdef KELVARIN_SELECTION_INTERFACE
+    if (type == QAccessible::SelectionInterface) {
+        return static_cast<QAccessibleSelectionInterface*>(this);
+    }
+#endif
+    return QAccessibleWidget::interface_cast(type);
+}
+
 QAccessibleInterface* FieldListInterfaceFor(const QString& className, QObject* object) {
     if (className == QLatin1String(FieldList::staticMetaObject.className())) {
         if (auto* list = qobject_cast<FieldList*>(object)) {
@@ -150,11 +210,11 @@ QAccessibleInterface* FieldListInterfaceFor(const QString& className, QObject* o
 
 } // namespace
 
+void InstallFieldListAccessibility() {
+    QAccessible::installFactory(&FieldListInterfaceFor);
+}
+
 FieldList::FieldList(QWidget* parent) : QComboBox(parent) {
-    [[maybe_unused]] static const bool installed = [] {
-        QAccessible::installFactory(&FieldListInterfaceFor);
-        return true;
-    }();
     connect(this, &QComboBox::currentIndexChanged, this, &FieldList::announceEntry);
 }
 
@@ -166,30 +226,36 @@ QRect FieldList::entryRect() const {
 }
 
 bool FieldList::popupShown() const {
-    return popupShown_;
+    // Looked up rather than made: the drop-down list is built on first use.
+    const auto* shown = findChild<QAbstractItemView*>();
+    return shown != nullptr && shown->isVisible();
 }
 
 void FieldList::showPopup() {
-    if (watchedPopup_ == nullptr) {
-        // The drop-down list's own window, which also closes without hidePopup(): by a click
-        // elsewhere, or when the window loses the focus.
-        watchedPopup_ = view()->window();
-        watchedPopup_->installEventFilter(this);
+    if (watchedView_ == nullptr) {
+        watchedView_ = view();
+        watchedView_->installEventFilter(this);
     }
     QComboBox::showPopup();
 }
 
 bool FieldList::eventFilter(QObject* watched, QEvent* event) {
-    // Kept from the window's own events: while it hides, it still counts as visible.
-    if (watched == watchedPopup_ && !event->spontaneous() &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
-        popupShown_ = event->type() == QEvent::Show;
-        QAccessible::State changed;
-        changed.expanded = true;
-        QAccessibleStateChangeEvent expanded(this, changed);
-        QAccessible::updateAccessibility(&expanded);
+    // The open list takes the focus, and Qt tells assistive technology that the list has it; the
+    // item it starts on is told next, queued after that, so that a screen reader says which entry
+    // is current, not only how many there are. Not when the screen reader was pointed at that
+    // item while the list was closed: it does not speak an item twice, and its focus moved on to
+    // the list would leave it only the news that the list opened.
+    if (watched == watchedView_ && event->type() == QEvent::FocusIn &&
+        view()->currentIndex() != heardAsItem_) {
+        QMetaObject::invokeMethod(
+            this, [this] { focusItem(view()->currentIndex()); }, Qt::QueuedConnection);
     }
     return QComboBox::eventFilter(watched, event);
+}
+
+void FieldList::focusInEvent(QFocusEvent* event) {
+    heardAsItem_ = QPersistentModelIndex();
+    QComboBox::focusInEvent(event);
 }
 
 // The shown entry is the interface's text, so a new one replaces it as text too: screen readers
@@ -199,11 +265,28 @@ void FieldList::announceEntry() {
     if (entry == shown_) {
         return;
     }
-    if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent replaced(this, 0, shown_, entry);
-        QAccessible::updateAccessibility(&replaced);
+    const QString replaced = std::exchange(shown_, entry);
+    if (!QAccessible::isActive()) {
+        return;
     }
-    shown_ = entry;
+    QAccessibleTextUpdateEvent update(this, 0, replaced, entry);
+    QAccessible::updateAccessibility(&update);
+#ifndef KELVARIN_SELECTION_INTERFACE
+    // Qt 6.4 cannot tell of a selected entry. A closed list changed by key (or by the wheel) makes
+    // its new entry the drop-down list's current item, which Qt 6.4's list tells assistive
+    // technology has the focus, as for Qt's own search by typed letters: a screen reader follows.
+    if (hasFocus() && !popupShown()) {
+        view()->setCurrentIndex(EntryIndex(*this));
+        heardAsItem_ = view()->currentIndex();
+    }
+#endif
+}
+
+void FieldList::focusItem(const QModelIndex& item) {
+    if (QAccessibleInterface* shown = ItemOf(view(), item)) {
+        QAccessibleEvent focus(shown, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 } // namespace kelvarin

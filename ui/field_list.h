@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QComboBox>
+#include <QPersistentModelIndex>
 #include <QRect>
 #include <QString>
 
 class QEvent;
+class QFocusEvent;
 
 namespace kelvarin {
 
@@ -14,8 +16,10 @@ namespace kelvarin {
 // Qt's own interface for a combo box names it by its current entry on Linux once it has one,
 // which leaves a screen reader nothing to tell 52 lists apart by.
 //
-// Qt picks the accessible interface of a widget by its class name, so this class carries a name
-// of its own for the interface made for it.
+// Screen readers speak a list's entry as it changes by key only when they are told of it as an
+// item of the drop-down list, also while that list is closed: as the list's selection, or (Qt
+// 6.4, which cannot tell of one) as the item with the focus. Opening the list points them at its
+// current item.
 class FieldList final : public QComboBox {
     Q_OBJECT
 
@@ -31,13 +35,21 @@ class FieldList final : public QComboBox {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     void announceEntry();
+    void focusItem(const QModelIndex& item);
 
     QString shown_; // the entry last announced, for the text it replaces
-    QObject* watchedPopup_ = nullptr;
-    bool popupShown_ = false;
+    QObject* watchedView_ = nullptr;
+    // The item a screen reader was pointed at while the list was closed, until the list gets the
+    // keyboard focus again.
+    QPersistentModelIndex heardAsItem_;
 };
+
+// Gives every FieldList its own accessible interface. Qt picks a widget's interface by its class
+// name and keeps the first one it makes: called once at start-up, before any window is made.
+void InstallFieldListAccessibility();
 
 } // namespace kelvarin

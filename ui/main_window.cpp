@@ -13,6 +13,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -22,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScrollArea>
 #include <QSessionManager>
 
 #include <exception>
@@ -76,7 +78,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), models_(std::make_unique<FixedListModels>(this)) {
     setObjectName(QStringLiteral("cmdOpen"));
     setWindowTitle(kCaption + QStringLiteral("[*]"));
-    setWindowIcon(ApplicationIcon());
+    setWindowIcon(ApplicationIcon(devicePixelRatioF()));
     const QSize client(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     resize(client);
     // Chosen before any control exists, so that every control is made in it: changing the font
@@ -85,7 +87,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     const QStyle& drawnIn = UseCompactComboStyle();
     setFont(FontThatFits(
         WindowTextBoxes(drawnIn, models_->speciesEntries(), models_->levelEntries()), font()));
-    view_ = new FittedView(*this, client);
+    view_ = AddFittedView(*this, client);
 
     // Created in keyboard order: Open, Save, then each gym's rows from top to bottom.
     QPushButton* open = addButton(kOpenButton);
@@ -113,7 +115,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 QPushButton* MainWindow::addButton(const PlacedText& placed) {
-    auto* button = new QPushButton(ToQString(placed.text), view_->form());
+    auto* button = new QPushButton(ToQString(placed.text), view_->widget());
     button->setObjectName(ToQString(placed.name));
     button->setGeometry(PixelRect(placed.twips));
     button->setAutoDefault(false);
@@ -122,7 +124,7 @@ QPushButton* MainWindow::addButton(const PlacedText& placed) {
 }
 
 void MainWindow::addGymFrame(const GymFrameLayout& gym) {
-    auto* frame = new QGroupBox(ToQString(gym.caption), view_->form());
+    auto* frame = new QGroupBox(ToQString(gym.caption), view_->widget());
     frame->setObjectName(ToQString(gym.frame));
     const int height =
         gym.members == kMaxMembers ? kFourMemberFrameHeightTwips : kThreeMemberFrameHeightTwips;
@@ -175,7 +177,7 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
 }
 
 void MainWindow::addCredits() {
-    auto* strip = new QGroupBox(view_->form());
+    auto* strip = new QGroupBox(view_->widget());
     strip->setObjectName(ToQString(kCreditsFrame));
     strip->setGeometry(PixelRect(kCreditsFrameTwips));
     AddLabel(strip, kCreditsLabel.name, ToQString(kCreditsLabel.text), kCreditsLabel.twips);
@@ -188,11 +190,30 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         if (const auto* list = qobject_cast<QComboBox*>(watched); list && !list->hasFocus()) {
             // The wheel goes on to the view, which scrolls where the window is cut.
-            view_->scrollBy(event);
+            QCoreApplication::sendEvent(view_->viewport(), event);
             return true;
         }
     }
+    // The view brings a list into sight when Tab reaches it; so too when the focus comes from
+    // elsewhere, such as from assistive technology.
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* list = qobject_cast<QComboBox*>(watched)) {
+            view_->ensureWidgetVisible(list);
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!followsScreen_) {
+        OnScreenChange(*this, [this] {
+            FitToScreen(*this, *view_);
+            setWindowIcon(ApplicationIcon(devicePixelRatioF()));
+        });
+        followsScreen_ = true;
+    }
+    FitToScreen(*this, *view_);
+    QWidget::showEvent(event);
 }
 
 QComboBox* MainWindow::NamedLists::find(std::string_view control) const {

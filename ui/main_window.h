@@ -14,12 +14,13 @@ class QComboBox;
 class QEvent;
 class QGroupBox;
 class QPushButton;
+class QScrollArea;
 class QSessionManager;
+class QShowEvent;
 
 namespace kelvarin {
 
 class Announcer;
-class FittedView;
 class FixedListModels;
 struct GymFrameLayout;
 struct PlacedText;
@@ -47,6 +48,8 @@ class MainWindow final : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The window fits itself to its screen as it is shown, and whenever the screen changes.
+    void showEvent(QShowEvent* event) override;
 
   private:
     // The passes reach the lists by their control names, as the window's children.
@@ -93,7 +96,8 @@ class MainWindow final : public QWidget {
 
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;
-    FittedView* view_ = nullptr; // holds every control
+    QScrollArea* view_ = nullptr; // holds every control
+    bool followsScreen_ = false;
     NamedLists lists_{*this};
     std::string ImagePath;
     ImageRecord loaded_; // what the file was at the last load or save, for the next save

@@ -1,9 +1,13 @@
 #include "ui/screen_fit.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QMargins>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
@@ -13,10 +17,48 @@ namespace kelvarin {
 namespace {
 
 // Until the window system has put its frame around the window, the frame is not known: a
-// title bar and thin borders are assumed, and the window is fitted again once it is known.
+// title bar and thin borders are assumed, never smaller than a real frame.
 constexpr QMargins kUsualFrame{8, 32, 8, 8};
-// Room left around a focused control when the view scrolls to it, for its focus rectangle.
-constexpr int kFocusMargin = 8;
+
+QMargins FrameOf(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    const QMargins known = handle != nullptr ? handle->frameMargins() : QMargins();
+    if (!known.isNull() || window.windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        return known;
+    }
+    return kUsualFrame;
+}
+
+// Where the client area of a window of `client` size goes so that the window and its `frame`
+// lie inside `free`, title bar first: where it is if it is on the screen already, at the top of
+// the free area across its middle if not.
+QPoint ClientPlace(const QWidget& window, QSize client, const QMargins& frame, const QRect& free) {
+    const QSize outer = client.grownBy(frame);
+    const QWindow* handle = window.windowHandle();
+    QPoint at = window.frameGeometry().topLeft();
+    if ((handle == nullptr || !handle->isVisible()) && !window.testAttribute(Qt::WA_Moved)) {
+        at = {free.left() + (free.width() - outer.width()) / 2, free.top()};
+    }
+    at.setX(
+        std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - outer.width())));
+    at.setY(
+        std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - outer.height())));
+    return at + QPoint(frame.left(), frame.top());
+}
+
+// As large as the content and in the window's corner while the window fits: then there is
+// nothing to scroll, and a window made smaller hides controls rather than moving them. Where the
+// window is cut, the view fills it, whatever size the user gives it.
+void FollowWindow(QScrollArea& view, bool cut) {
+    if (cut) {
+        view.setMinimumSize(0, 0);
+        view.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        view.setFixedSize(view.widget()->size());
+    }
+    view.parentWidget()->layout()->setAlignment(&view, cut ? Qt::Alignment()
+                                                           : Qt::AlignLeft | Qt::AlignTop);
+}
 
 } // namespace
 
@@ -46,143 +88,86 @@ int LengthWithin(int start, int length, int end, qreal ratio) {
     return length;
 }
 
-FittedView::FittedView(QWidget& window, QSize designed)
-    : QScrollArea(&window), window_(window), designed_(designed), fit_{designed} {
-    setFrameShape(QFrame::NoFrame);
-    setFocusPolicy(Qt::NoFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+QScrollArea* AddFittedView(QWidget& window, QSize designed) {
+    auto* view = new QScrollArea(&window);
+    view->setFrameShape(QFrame::NoFrame);
+    // Lays the viewport out at once in the frame-less view, not at the first show.
+    QEvent layOut(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(view, &layOut);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* form = new QWidget;
     form->resize(designed);
-    setWidget(form);
-    // As large as the content while the window fits: then there is nothing to scroll, and a
-    // window made smaller hides controls rather than moving them.
-    setGeometry(QRect(QPoint(), designed));
-    // Lays the viewport out at once in the frame-less view, not at the first show.
-    setViewportMargins(0, 0, 0, 0);
-    window.installEventFilter(this);
-    focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
-                          [this](QWidget*, QWidget* focused) { bringIntoView(focused); });
+    view->setWidget(form);
+    auto* fills = new QVBoxLayout(&window);
+    fills->setContentsMargins(QMargins());
+    // The window's size stays the user's to choose.
+    fills->setSizeConstraint(QLayout::SetNoConstraint);
+    fills->addWidget(view);
+    FollowWindow(*view, false);
+    return view;
 }
 
-// The controls inside lose the focus as they are destroyed, after this view has ceased to be one.
-FittedView::~FittedView() {
-    disconnect(focusWatch_);
-}
-
-void FittedView::scrollBy(QEvent* wheel) {
-    QCoreApplication::sendEvent(viewport(), wheel);
-}
-
-bool FittedView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != &window_) {
-        return QScrollArea::eventFilter(watched, event);
-    }
-    switch (event->type()) {
-    case QEvent::Show:
-        if (!screenChanged_ && window_.windowHandle() != nullptr) {
-            screenChanged_ = connect(window_.windowHandle(), &QWindow::screenChanged, this,
-                                     [this](QScreen* screen) {
-                                         watchScreen(screen);
-                                         fitToScreen();
-                                     });
-            watchScreen(window_.screen());
-        }
-        fitToScreen();
-        shown_ = true;
-        break;
-    case QEvent::Resize:
-        if (!fit_.fits()) {
-            setGeometry(window_.rect());
-        }
-        break;
-    case QEvent::Move:
-        // The window system has framed the window: fit it again if the frame is not the one
-        // it was fitted with.
-        if (shown_ && frame() != fittedFrame_) {
-            fitToScreen();
-        }
-        break;
-    default:
-        break;
-    }
-    return false;
-}
-
-void FittedView::watchScreen(QScreen* screen) {
-    for (const QMetaObject::Connection& watch : std::as_const(screenWatch_)) {
-        disconnect(watch);
-    }
-    screenWatch_.clear();
-    if (screen == nullptr) {
-        return;
-    }
-    screenWatch_ = {
-        connect(screen, &QScreen::geometryChanged, this, &FittedView::fitToScreen),
-        connect(screen, &QScreen::availableGeometryChanged, this, &FittedView::fitToScreen),
-        connect(screen, &QScreen::logicalDotsPerInchChanged, this, &FittedView::fitToScreen),
-    };
-}
-
-QMargins FittedView::frame() const {
-    const QWindow* handle = window_.windowHandle();
-    const QMargins known = handle != nullptr ? handle->frameMargins() : QMargins();
-    if (!known.isNull() || window_.windowFlags().testFlag(Qt::FramelessWindowHint)) {
-        return known;
-    }
-    return kUsualFrame;
-}
-
-void FittedView::fitToScreen() {
-    const QScreen* screen = window_.screen();
+void FitToScreen(QWidget& window, QScrollArea& view) {
+    const QSize designed = view.widget()->size();
+    const QScreen* screen = window.screen();
     if (screen == nullptr) {
         return;
     }
     const QRect free = screen->availableGeometry();
-    fittedFrame_ = frame();
-    const bool wasFitting = fit_.fits();
-    fit_ = FitOnScreen(designed_, free.size().shrunkBy(fittedFrame_),
-                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
-    setHorizontalScrollBarPolicy(fit_.scrollsAcross ? Qt::ScrollBarAsNeeded
+    const QMargins frame = FrameOf(window);
+    const bool wasCut = view.minimumSize() != view.maximumSize();
+    ScreenFit fit =
+        FitOnScreen(designed, free.size().shrunkBy(frame),
+                    view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view));
+    view.setHorizontalScrollBarPolicy(fit.scrollsAcross ? Qt::ScrollBarAsNeeded
+                                                        : Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(fit.scrollsDown ? Qt::ScrollBarAsNeeded
                                                     : Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(fit_.scrollsDown ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    if (fit_.fits()) {
-        setGeometry(QRect(QPoint(), designed_));
-        if (!wasFitting) {
-            window_.resize(designed_);
+    FollowWindow(view, !fit.fits());
+    if (fit.fits()) {
+        if (wasCut) {
+            window.resize(designed);
         }
         return;
     }
-    // The whole frame inside the free area, title bar first; a window not placed yet opens at
-    // the top of the free area, across its middle. The window is placed by its client area:
-    // window systems that have not framed it yet take a position as the client's, and the
-    // frame assumed until then is never smaller than a real one.
-    const QSize outer = fit_.client.grownBy(fittedFrame_);
-    QPoint at = window_.frameGeometry().topLeft();
-    if (!shown_ && !window_.testAttribute(Qt::WA_Moved)) {
-        at = {free.left() + (free.width() - outer.width()) / 2, free.top()};
-    }
-    at.setX(
-        std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - outer.width())));
-    at.setY(
-        std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - outer.height())));
-    const QPoint client = at + QPoint(fittedFrame_.left(), fittedFrame_.top());
+    // The window is placed by its client area: window systems that have not framed it yet take
+    // a position as the client's, and the frame assumed until then is never smaller than a real
+    // one.
+    const QPoint client = ClientPlace(window, fit.client, frame, free);
     const QPoint origin = screen->geometry().topLeft();
     const qreal ratio = screen->devicePixelRatio();
-    fit_.client = {LengthWithin(client.x() - origin.x(), fit_.client.width(),
-                                free.right() + 1 - origin.x(), ratio),
-                   LengthWithin(client.y() - origin.y(), fit_.client.height(),
-                                free.bottom() + 1 - origin.y(), ratio)};
-    window_.resize(fit_.client);
-    setGeometry(window_.rect());
-    if (client != window_.geometry().topLeft()) {
-        window_.setGeometry(QRect(client, fit_.client));
+    fit.client = {LengthWithin(client.x() - origin.x(), fit.client.width(),
+                               free.right() + 1 - origin.x(), ratio),
+                  LengthWithin(client.y() - origin.y(), fit.client.height(),
+                               free.bottom() + 1 - origin.y(), ratio)};
+    if (client == window.geometry().topLeft()) {
+        window.resize(fit.client);
+    } else {
+        window.setGeometry(QRect(client, fit.client));
     }
 }
 
-void FittedView::bringIntoView(QWidget* focused) {
-    if (focused != nullptr && form()->isAncestorOf(focused)) {
-        ensureWidgetVisible(focused, kFocusMargin, kFocusMargin);
+void OnScreenChange(QWidget& window, const std::function<void()>& fit) {
+    // Every screen is watched, and only the window's own counts: a window that moves to another
+    // screen needs nothing to be connected anew.
+    const auto watch = [&window, fit](QScreen* screen) {
+        const auto ifOwn = [&window, screen, fit] {
+            if (window.screen() == screen) {
+                fit();
+            }
+        };
+        QObject::connect(screen, &QScreen::geometryChanged, &window, ifOwn);
+        QObject::connect(screen, &QScreen::availableGeometryChanged, &window, ifOwn);
+        QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, &window, ifOwn);
+    };
+    for (QScreen* screen : QGuiApplication::screens()) {
+        watch(screen);
+    }
+    QObject::connect(qApp, &QGuiApplication::screenAdded, &window, watch);
+    if (QWindow* handle = window.windowHandle()) {
+        QObject::connect(handle, &QWindow::screenChanged, &window, fit);
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QMargins>
-#include <QMetaObject>
-#include <QScrollArea>
 #include <QSize>
+#include <QtGlobal>
 
-class QScreen;
+#include <functional>
+
+class QScrollArea;
+class QWidget;
 
 // How the editor's window meets a screen too small for it.
 //
@@ -14,7 +15,7 @@ class QScreen;
 // nothing scrolls, so that making it smaller hides controls as it always has. Where the free
 // area does not hold it, the window opens as large as the free area allows, its title bar on
 // the screen, and its controls scroll inside it in the direction that is cut; they are never
-// moved against each other nor drawn smaller. The window is fitted again whenever it is shown,
+// moved against each other nor drawn smaller. The window fits itself again whenever it is shown,
 // moves to another screen, or its screen changes size or scale.
 namespace kelvarin {
 
@@ -36,39 +37,17 @@ ScreenFit FitOnScreen(QSize designed, QSize room, int scrollBar);
 // device pixel past it. Places are relative to the screen's origin.
 int LengthWithin(int start, int length, int end, qreal ratio);
 
-// The view of the window's content: the whole window, scrolling only where the screen is too
-// small. The window's controls go into form(); the view takes the focus of none of them.
-class FittedView final : public QScrollArea {
-    Q_OBJECT
+// The view of the window's content, which fills `window`: a scroll area holding a form of the
+// designed size, into which the window's controls go. It scrolls nothing until FitToScreen() finds
+// the screen too small, and takes the focus of none of the controls.
+QScrollArea* AddFittedView(QWidget& window, QSize designed);
 
-  public:
-    // `window` is a top-level widget that the view fills; `designed` its designed client area.
-    FittedView(QWidget& window, QSize designed);
-    ~FittedView() override;
+// Gives `window`, whose content is `view` from AddFittedView(), the size and, where it is cut,
+// the place that the free area of its screen allows.
+void FitToScreen(QWidget& window, QScrollArea& view);
 
-    [[nodiscard]] QWidget* form() const { return widget(); }
-    [[nodiscard]] const ScreenFit& fit() const { return fit_; }
-
-    // Scrolls the view as the wheel over a control would if the control did not take it.
-    void scrollBy(QEvent* wheel);
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-  private:
-    void fitToScreen();
-    void watchScreen(QScreen* screen);
-    [[nodiscard]] QMargins frame() const;
-    void bringIntoView(QWidget* focused);
-
-    QWidget& window_;
-    QSize designed_;
-    ScreenFit fit_;
-    QMargins fittedFrame_;
-    bool shown_ = false;
-    QMetaObject::Connection screenChanged_;
-    QMetaObject::Connection focusWatch_;
-    QList<QMetaObject::Connection> screenWatch_;
-};
+// Calls `fit` whenever shown `window` moves to another screen or its screen changes size or
+// scale, for as long as the window lives.
+void OnScreenChange(QWidget& window, const std::function<void()>& fit);
 
 } // namespace kelvarin

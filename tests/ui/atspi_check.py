@@ -5,11 +5,14 @@ Starts the window program named by the first argument (tests/ui/atspi_window.cpp
 application on the bus and reads G8P4, the species list of gym 8's fourth member, before and
 after pressing Open through the bus as assistive technology does: its name, its text (the entry
 it shows), its description, states and relations; then a list of gym 6, and the names of all 52
-lists. Then the buttons' shortcuts, and what pressing Save says. Prints what it read. Exits 1
-when a list is not named by its field, its entry is not its text, its field would be spoken
-twice, the new entry was not announced, a button does not report its shortcut, or the save was
-not announced. Runs under tests/ui/on-accessibility-bus, which gives it an X display and the
-accessibility bus.
+lists. Then the buttons' shortcuts and what pressing Save says; then it opens and closes
+G8P4 and changes its entry by key, listening for what a screen reader follows (Orca speaks
+what it is pointed at, not a changed text). Prints what it read and heard. Exits 1 when a
+list is not named by its field, its entry is not its text, its field would be spoken twice,
+the new entry was not announced, a button does not report its shortcut, the save was not
+announced, or the screen reader was not pointed at the entry by a key or at the current item
+of the opened list. Runs under tests/ui/on-accessibility-bus, which gives it an X display
+and the accessibility bus.
 """
 
 import queue
@@ -36,6 +39,12 @@ LISTS = 52
 SHORTCUTS = {"Open": "Ctrl+O", "Save": "Ctrl+S"}
 SAVED = "Saved roster.nds; it already held every value shown."
 WAIT = 30  # seconds for any one thing to happen
+# Key symbols: F4 opens a drop-down list as Alt+Down does, without a modifier to hold.
+DOWN, F4, ESCAPE = 0xFF54, 0xFFC1, 0xFF1B
+# What a screen reader follows. Qt tells of a combo box's new selection only while someone listens
+# for changed values too, as screen readers do.
+TOLD = ("object:state-changed:focused", "object:selection-changed",
+        "object:property-change:accessible-value")
 
 
 def pump():
@@ -230,16 +239,84 @@ def save_problems(buttons):
             pyatspi.Registry.deregisterEventListener(listen, kind)
 
 
+def press(keysym):
+    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+
+def selection_told(app):
+    """Whether the toolkit tells of a selection (Qt 6.5 on), which is then how a closed list's
+    entry reaches a screen reader."""
+    major, minor = (int(part) for part in app.get_toolkit_version().split(".")[:2])
+    return (major, minor) >= (6, 5)
+
+
+def focused_item(told):
+    """The list item that last took the focus, with the name it had then."""
+    for kind, source, name, detail in reversed(told):
+        if kind == TOLD[0] and detail == 1:
+            return (source, name) if source.getRole() == pyatspi.ROLE_LIST_ITEM else None
+    return None
+
+
+def keys_heard(app, species, program, told):
+    """What a screen reader follows as G8P4 is opened, closed and changed by key."""
+    found = []
+    species.queryComponent().grabFocus()
+    wait_for("G8P4 taking the focus",
+             lambda: species.getState().contains(pyatspi.STATE_FOCUSED))
+    entry = text_of(species)
+
+    told.clear()
+    press(F4)
+    item = wait_for("the opened list's current item taking the focus", lambda: focused_item(told))
+    print(f"opened: {item[0].getRoleName()} {item[1]!r} has the focus")
+    if item[1] != entry:
+        found.append(f"opened: the focus is on {item[1]!r}, not on the entry {entry!r}")
+    if item[0].parent is None or item[0].parent.parent is None \
+       or item[0].parent.parent.name != FIELD:
+        found.append("opened: the focused item is not in G8P4's drop-down list")
+    press(ESCAPE)
+    wait_for("G8P4 taking the focus back",
+             lambda: species.getState().contains(pyatspi.STATE_FOCUSED))
+
+    told.clear()
+    press(DOWN)
+    entry = program.next_line("G8P4 shows: ")
+    if selection_told(app):
+        wait_for("G8P4's selection changing",
+                 lambda: any(kind == TOLD[1] and name == FIELD for kind, _, name, _ in told))
+        selection = species.querySelection()
+        selected = [selection.getSelectedChild(index).name
+                    for index in range(selection.nSelectedChildren)]
+        print(f"Down: G8P4's selection changed, now {selected}")
+        if selected != [entry]:
+            found.append(f"Down: G8P4's selection is {selected}, not [{entry!r}]")
+        if focused_item(told) is not None:
+            found.append("Down: an item of the closed list took the focus")
+    else:
+        item = wait_for("the new entry taking the focus", lambda: focused_item(told))
+        print(f"Down: {item[0].getRoleName()} {item[1]!r} has the focus")
+        if item[1] != entry:
+            found.append(f"Down: the focus is on {item[1]!r}, not on the new entry {entry!r}")
+        if not item[0].getState().contains(pyatspi.STATE_FOCUSED):
+            found.append("Down: the item told to have the focus does not say so")
+    return found
+
+
 def main():
     if len(sys.argv) != 2:
         print("usage: atspi_check.py WINDOW-PROGRAM", file=sys.stderr)
         return 2
-    heard = []
+    heard, told = [], []
 
     def listen(event):
         heard.append((event.type, event.source.name, event.any_data))
 
+    def follow(event):
+        told.append((event.type, event.source, event.source.name, event.detail1))
+
     pyatspi.Registry.registerEventListener(listen, "object:text-changed:insert")
+    pyatspi.Registry.registerEventListener(follow, *TOLD)
     program = Program(sys.argv[1])
     problems = []
     try:
@@ -306,11 +383,13 @@ def main():
 
         problems += shortcut_problems(buttons)
         problems += save_problems(buttons)
+        problems += keys_heard(app, species, program, told)
     except (TimeoutError, RuntimeError, KeyError, IndexError) as failure:
         problems.append(f"{type(failure).__name__}: {failure}")
     finally:
         status = program.end()
         pyatspi.Registry.deregisterEventListener(listen, "object:text-changed:insert")
+        pyatspi.Registry.deregisterEventListener(follow, *TOLD)
     if status != 0:
         problems.append(f"the program's exit status: {status}")
 

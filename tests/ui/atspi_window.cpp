@@ -5,6 +5,7 @@
 
 #include "stand_in_dialogs.h"
 #include "test_image.h"
+#include "ui/field_list.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     using namespace kelvarin::testing;
 
     QApplication application(argc, argv);
+    InstallFieldListAccessibility();
     const bool openAtOnce = argc > 1 && std::strcmp(argv[1], "--open") == 0;
 
     TempDir dir;
@@ -46,18 +48,22 @@ int main(int argc, char* argv[]) {
     });
 
     // Ends with its standard input, so that the image's folder is removed whatever the other
-    // side does; on its own after two minutes.
+    // side does; on its own after two minutes. It leaves the event loop rather than closing the
+    // window, which would ask about the changes the other side made.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&input] {
         char discarded[256];
         if (read(STDIN_FILENO, discarded, sizeof discarded) <= 0) {
             input.setEnabled(false);
-            QApplication::quit();
+            QCoreApplication::exit(0);
         }
     });
-    QTimer::singleShot(std::chrono::minutes(2), &application, &QApplication::quit);
+    QTimer::singleShot(std::chrono::minutes(2), &application, [] { QCoreApplication::exit(0); });
 
     window.show();
+    // Keys sent to the display reach the window that has its input focus: on a bare X server no
+    // window manager gives it one.
+    window.activateWindow();
     if (openAtOnce) {
         QTimer::singleShot(0, open, &QPushButton::click);
     }

@@ -1,10 +1,13 @@
+#include "ui/field_list.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 // Widget tests need one application object for the whole run, set up as the program sets up its
-// own (the window installs its style itself). They draw nothing on a screen: without a platform
+// own, with the lists' accessible interface installed before any window is made (the window
+// installs its style itself). They draw nothing on a screen: without a platform
 // chosen from outside they run on the offscreen one. Whatever Qt or a test would keep in a home
 // folder goes to a temporary one, so that running the suite leaves the user's own home as it was.
 int main(int argc, char* argv[]) {
@@ -23,5 +26,6 @@ int main(int argc, char* argv[]) {
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    kelvarin::InstallFieldListAccessibility();
     return RUN_ALL_TESTS();
 }

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -53,6 +54,14 @@ TEST_F(WindowLayoutTest, WindowHasItsCaptionIconAndClientSize) {
     EXPECT_EQ(shownTitle(), "Kelvarin");
     EXPECT_FALSE(window.windowIcon().isNull());
     EXPECT_EQ(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    // Enlarged in whole pixels for scaled screens only: every size slows the window's showing.
+    const QList<QSize> unscaled{{32, 32}};
+    const QList<QSize> scaled{{32, 32}, {64, 64}, {96, 96}, {128, 128}};
+    const std::pair<qreal, QList<QSize>> icons[] = {
+        {1.0, unscaled}, {1.25, scaled}, {1.5, scaled}, {2.0, scaled}};
+    for (const auto& [scale, sizes] : icons) {
+        EXPECT_EQ(ApplicationIcon(scale).availableSizes(), sizes) << scale;
+    }
     EXPECT_EQ(window.size(), QSize(457, 769));
     // The window carries the form's name; the button of the same name is found inside it.
     EXPECT_EQ(window.objectName(), "cmdOpen");
@@ -343,7 +352,8 @@ class AccessibilityEvents {
         QString value;    // of a value change
         QString removed;  // of a text change
         QString inserted; // of a text change
-        bool expanded;    // a change of state: whether the drop-down list is open, as told then
+        QString item;     // of a change of focus: the name of what has it
+        bool focused;     // of a change of focus: whether what has it says so
     };
 
     AccessibilityEvents() {
@@ -381,18 +391,24 @@ class AccessibilityEvents {
         return events;
     }
     static void Record(QAccessibleEvent* event) {
-        Event kept{event->type(), event->object(), {}, {}, {}, false};
+        Event kept{event->type(), event->object(), {}, {}, {}, {}, false};
         if (event->type() == QAccessible::ValueChanged) {
             kept.value = static_cast<QAccessibleValueChangeEvent*>(event)->value().toString();
         } else if (event->type() == QAccessible::TextUpdated) {
             const auto* update = static_cast<QAccessibleTextUpdateEvent*>(event);
             kept.removed = update->textRemoved();
             kept.inserted = update->textInserted();
-        } else if (event->type() == QAccessible::StateChanged) {
-            if (!static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().expanded) {
+        } else if (event->type() == QAccessible::Focus) {
+            // An item of a list has no object of its own: it is kept under its list's.
+            const QAccessibleInterface* focused = event->accessibleInterface();
+            if (focused == nullptr) {
                 return;
             }
-            kept.expanded = event->accessibleInterface()->state().expanded;
+            if (focused->object() == nullptr && focused->parent() != nullptr) {
+                kept.object = focused->parent()->object();
+            }
+            kept.item = focused->text(QAccessible::Name);
+            kept.focused = focused->state().focused;
         }
         recorded().push_back(kept);
     }
@@ -400,9 +416,11 @@ class AccessibilityEvents {
     QAccessible::UpdateHandler previous_ = nullptr;
 };
 
-// A new entry, loaded or picked, is announced as the list's value and as its text; opening and
-// closing the drop-down list as a change of state. CTest runs this on the accessibility bus
-// (Accessibility.Announcements).
+// A new entry, loaded or picked, is announced as the list's value and as its text. A screen
+// reader speaks an entry picked by key in a closed list when it is pointed at the entry as the
+// item of the drop-down list: as the list's one selected item where Qt can tell of a selection
+// (6.5 on), as the item with the focus before; opening the list points it at its current item.
+// CTest runs this on the accessibility bus (Accessibility.Announcements).
 TEST_F(WindowLayoutTest, ListsAnnounceNewEntriesAndTheirDropDown) {
     if (!AccessibilityEvents::Listened()) {
         GTEST_SKIP() << "no bridge to assistive technology is active on the "
@@ -439,33 +457,66 @@ TEST_F(WindowLayoutTest, ListsAnnounceNewEntriesAndTheirDropDown) {
         EXPECT_EQ(texts.front().inserted, now) << what;
         EXPECT_EQ(Spoken(species)->text(QAccessible::Name), "Gym 8, member 4, species") << what;
     };
+    // Where the screen reader learns the entry of a closed list; the load points it nowhere.
+    const auto expectHeardAsItem = [&](const char* what, [[maybe_unused]] bool byKey) {
+        const auto focus = events.of(species->view(), QAccessible::Focus);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+        EXPECT_TRUE(focus.empty()) << what << ": a closed list's item took the focus";
+        QAccessibleSelectionInterface* selection = Spoken(species)->selectionInterface();
+        ASSERT_NE(selection, nullptr) << what;
+        ASSERT_EQ(selection->selectedItemCount(), 1) << what;
+        EXPECT_EQ(selection->selectedItem(0)->text(QAccessible::Name), species->currentText())
+            << what;
+        EXPECT_TRUE(selection->isSelected(selection->selectedItem(0))) << what;
+#else
+        if (!byKey) {
+            EXPECT_TRUE(focus.empty()) << what << ": a load moved the focus";
+            return;
+        }
+        ASSERT_FALSE(focus.empty()) << what;
+        EXPECT_EQ(focus.back().item, species->currentText()) << what;
+        EXPECT_TRUE(focus.back().focused) << what;
+#endif
+    };
     expectAnnounced("load", QString());
-    const std::pair<const char*, Qt::Key> keys[] = {
-        {"Down", Qt::Key_Down}, {"End", Qt::Key_End}, {"Home", Qt::Key_Home}};
+    expectHeardAsItem("load", false);
+
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    species->setFocus();
+    const std::pair<const char*, Qt::Key> keys[] = {{"Down", Qt::Key_Down},
+                                                    {"Page Up", Qt::Key_PageUp},
+                                                    {"End", Qt::Key_End},
+                                                    {"Home", Qt::Key_Home},
+                                                    {"typed letter", Qt::Key_L}};
     for (const auto& [what, key] : keys) {
         const QString before = species->currentText();
         events.clear();
         QTest::keyClick(species, key);
         expectAnnounced(what, before);
+        expectHeardAsItem(what, true);
     }
     // The same entry again is no news.
     events.clear();
     species->setCurrentIndex(species->currentIndex());
     EXPECT_TRUE(events.of(species, QAccessible::TextUpdated).empty());
 
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    for (const bool open : {true, false}) {
+    // Opened, the list has the focus and the screen reader is pointed at the current item, once
+    // Qt has told it that the list has the focus.
+    const auto expectOpenedOn = [&](const char* what, bool itemFollows) {
         events.clear();
-        if (open) {
-            species->showPopup();
-        } else {
-            species->hidePopup();
-        }
-        const auto states = events.of(species, QAccessible::StateChanged);
-        ASSERT_FALSE(states.empty()) << open;
-        EXPECT_EQ(states.back().expanded, open);
-    }
+        species->showPopup();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return species->view()->hasFocus(); })) << what;
+        QCoreApplication::processEvents();
+        const auto focus = events.of(species->view(), QAccessible::Focus);
+        ASSERT_FALSE(focus.empty()) << what;
+        EXPECT_EQ(focus.back().item, itemFollows ? species->currentText() : QString()) << what;
+        species->hidePopup();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return species->hasFocus(); })) << what;
+    };
+    expectOpenedOn("opened after a key", QT_VERSION >= QT_VERSION_CHECK(6, 5, 0));
+    expectOpenedOn("opened again", true);
 }
 
 struct FitCase {
@@ -537,15 +588,18 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const QRect free = window.screen()->availableGeometry();
-    const auto* view = window.findChild<FittedView*>();
+    auto* view = window.findChild<QScrollArea*>();
     ASSERT_NE(view, nullptr);
     const QSize designed(457, 769);
     EXPECT_TRUE(free.contains(window.frameGeometry()))
         << "free area " << free.width() << "x" << free.height() << ", window "
         << window.frameGeometry().width() << "x" << window.frameGeometry().height();
-    const bool fits = view->fit().fits();
-    EXPECT_EQ(view->horizontalScrollBar()->isVisible(), view->fit().scrollsAcross);
-    EXPECT_EQ(view->verticalScrollBar()->isVisible(), view->fit().scrollsDown);
+    // A scroll bar shows exactly where the content is cut, and nothing is cut on a screen that
+    // holds the window.
+    const QSize shown = view->viewport()->size();
+    EXPECT_EQ(view->horizontalScrollBar()->isVisible(), shown.width() < designed.width());
+    EXPECT_EQ(view->verticalScrollBar()->isVisible(), shown.height() < designed.height());
+    const bool fits = shown == designed;
     if (fits) {
         EXPECT_EQ(window.size(), designed);
     } else {
@@ -587,7 +641,7 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(top, &wheel);
     EXPECT_EQ(top->currentIndex(), topBefore);
-    if (view->fit().scrollsDown) {
+    if (view->verticalScrollBar()->isVisible()) {
         EXPECT_GT(view->verticalScrollBar()->value(), 0);
     } else {
         EXPECT_EQ(view->verticalScrollBar()->value(), 0);
@@ -603,6 +657,17 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     StoreField(expected, 0x1C300A4, static_cast<std::uint16_t>(chosen));
     EXPECT_TRUE(typeShortcut(Qt::Key_S).empty());
     EXPECT_TRUE(DifferingOffsets(expected, image).empty());
+
+    // Made smaller or larger by the user, the window moves no control: where it fits, the view
+    // keeps the designed size in the window's corner; where it is cut, the view fills it.
+    for (const QSize size : {designed - QSize(100, 100), designed + QSize(100, 100)}) {
+        view->verticalScrollBar()->setValue(0);
+        view->horizontalScrollBar()->setValue(0);
+        window.resize(size);
+        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), QPoint(296, 672)) << size.width();
+        EXPECT_EQ(view->geometry(), fits ? QRect(QPoint(), designed) : window.rect())
+            << size.width();
+    }
 }
 
 TEST_F(WindowLayoutTest, KeysAloneChangeAListAndPressOpen) {
