@@ -1,5 +1,4 @@
 #include "ui/common_dialog.h"
-#include "ui/field_list.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -8,7 +7,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvarin"));
     QApplication::setDesktopFileName(QStringLiteral("org.kelvarin.Kelvarin"));
-    kelvarin::InstallFieldListAccessibility();
+    kelvarin::InstallAccessibleInterfaces();
 
     kelvarin::QtFileDialogBackend dialogs;
     kelvarin::MainWindow window(dialogs);

@@ -48,8 +48,7 @@ class FieldList final : public QComboBox {
     QPersistentModelIndex heardAsItem_;
 };
 
-// Gives every FieldList its own accessible interface. Qt picks a widget's interface by its class
-// name and keeps the first one it makes: called once at start-up, before any window is made.
+// Gives every FieldList its own accessible interface (through InstallAccessibleInterfaces).
 void InstallFieldListAccessibility();
 
 } // namespace kelvarin

@@ -4,6 +4,7 @@
 #include "roster/roster.h"
 #include "ui/announcer.h"
 #include "ui/artwork.h"
+#include "ui/command_button.h"
 #include "ui/common_dialog.h"
 #include "ui/field_list.h"
 #include "ui/fixed_lists.h"
@@ -74,6 +75,11 @@ bool PressedByEnter(QObject* watched, const QEvent* event) {
 
 } // namespace
 
+void InstallAccessibleInterfaces() {
+    InstallFieldListAccessibility();
+    InstallCommandButtonAccessibility();
+}
+
 MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), models_(std::make_unique<FixedListModels>(this)) {
     setObjectName(QStringLiteral("cmdOpen"));
@@ -115,7 +121,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 QPushButton* MainWindow::addButton(const PlacedText& placed) {
-    auto* button = new QPushButton(ToQString(placed.text), view_->widget());
+    auto* button = new CommandButton(ToQString(placed.text), view_->widget());
     button->setObjectName(ToQString(placed.name));
     button->setGeometry(PixelRect(placed.twips));
     button->setAutoDefault(false);

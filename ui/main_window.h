@@ -25,6 +25,11 @@ class FixedListModels;
 struct GymFrameLayout;
 struct PlacedText;
 
+// Gives the window's lists and buttons the accessible interfaces a screen reader needs. Qt picks
+// a widget's interface by its class name and keeps the first one it makes: called once at
+// start-up, before any window is made.
+void InstallAccessibleInterfaces();
+
 // The editor: eight gym frames of drop-down lists between an Open and a Save button. Its
 // object name is the form's, "cmdOpen"; the Open button inside it carries the same name.
 class MainWindow final : public QWidget {

@@ -5,7 +5,6 @@
 
 #include "stand_in_dialogs.h"
 #include "test_image.h"
-#include "ui/field_list.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -25,7 +24,7 @@ int main(int argc, char* argv[]) {
     using namespace kelvarin::testing;
 
     QApplication application(argc, argv);
-    InstallFieldListAccessibility();
+    InstallAccessibleInterfaces();
     const bool openAtOnce = argc > 1 && std::strcmp(argv[1], "--open") == 0;
 
     TempDir dir;

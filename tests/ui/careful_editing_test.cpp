@@ -207,8 +207,8 @@ TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
     const auto shown = open(odd);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown.front().plainText);
-    EXPECT_THAT(Visible(shown.front()), AllOf(HasSubstr("\"" + FileNameOf(odd) + "\""),
-                                              HasSubstr("Nothing was changed.")));
+    EXPECT_THAT(Visible(shown.front()),
+                AllOf(HasSubstr("\"" + FileNameOf(odd) + "\""), HasSubstr("Nothing was changed.")));
     EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(odd));
 }
 

@@ -1,4 +1,4 @@
-#include "ui/field_list.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 // Widget tests need one application object for the whole run, set up as the program sets up its
-// own, with the lists' accessible interface installed before any window is made (the window
+// own, with the window's accessible interfaces installed before any window is made (the window
 // installs its style itself). They draw nothing on a screen: without a platform
 // chosen from outside they run on the offscreen one. Whatever Qt or a test would keep in a home
 // folder goes to a temporary one, so that running the suite leaves the user's own home as it was.
@@ -26,6 +26,6 @@ int main(int argc, char* argv[]) {
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    kelvarin::InstallFieldListAccessibility();
+    kelvarin::InstallAccessibleInterfaces();
     return RUN_ALL_TESTS();
 }

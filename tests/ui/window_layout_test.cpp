@@ -296,6 +296,37 @@ TEST_F(WindowLayoutTest, EveryListIsNamedByItsFieldAndValuedByItsEntry) {
     EXPECT_EQ(names.size(), 52u);
 }
 
+// The buttons are heard by their captions with their shortcuts, also where a platform takes a
+// button's key from its accelerator text (UI Automation) rather than from its Press action
+// (AT-SPI), and pressing through the interface presses them.
+TEST_F(WindowLayoutTest, ButtonsAreNamedByTheirCaptionsAndTellTheirShortcuts) {
+    const struct {
+        const char* button;
+        const char* name;
+        QKeySequence shortcut;
+    } rows[] = {{"cmdOpen", "Open", QKeySequence::Open}, {"cmdSave", "Save", QKeySequence::Save}};
+    for (const auto& row : rows) {
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(button(row.button));
+        ASSERT_NE(spoken, nullptr) << row.button;
+        const QString key = row.shortcut.toString(QKeySequence::NativeText);
+        EXPECT_FALSE(key.isEmpty()) << row.button;
+        EXPECT_EQ(spoken->role(), QAccessible::Button) << row.button;
+        EXPECT_EQ(spoken->text(QAccessible::Name), row.name) << row.button;
+        EXPECT_EQ(spoken->text(QAccessible::Accelerator), key) << row.button;
+        QAccessibleActionInterface* actions = spoken->actionInterface();
+        ASSERT_NE(actions, nullptr) << row.button;
+        EXPECT_EQ(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
+                  QStringList{key})
+            << row.button;
+    }
+    dialogs.willCancel();
+    QAccessible::queryAccessibleInterface(button("cmdOpen"))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return dialogs.requests.size() == 1; }))
+        << "Press through the interface opens the dialog";
+}
+
 // The drop-down list opens and closes through the interface, as by a click, and the entry's
 // characters lie where the list draws them.
 TEST_F(WindowLayoutTest, ListsOpenThroughTheirInterfaceAndPlaceTheirText) {
