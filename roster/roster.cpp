@@ -207,6 +207,10 @@ void ReadBack(const ImageFile& file, Outcomes& outcomes, Confirmation& confirmat
     }
 }
 
+bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
+    return confirmation.sizeKnown && confirmation.after.size == size;
+}
+
 // Until the system confirms the data is on the disk, a crash or power cut could still lose it;
 // only once it is there can a read come from the storage. The lock ends before that read, which
 // a second handle makes on Windows; other writers are kept out by the handle's sharing there.
@@ -217,16 +221,11 @@ Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes) {
     const bool anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
                                         [](const FieldOutcome& field) { return field.written; });
     file.unlock(); // a lock that would not end is no reason to fail a save: the read-back tells
-    if (confirmation.flushed && confirmation.sizeKnown && confirmation.after.size == size &&
-        anyWritten) {
+    if (confirmation.flushed && SizeHeld(confirmation, size) && anyWritten) {
         ReadBack(file, outcomes, confirmation);
     }
     confirmation.closed = file.close(&confirmation.closeError);
     return confirmation;
-}
-
-bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
-    return confirmation.sizeKnown && confirmation.after.size == size;
 }
 
 // The one cause a person is told, and the system's error that goes with it.

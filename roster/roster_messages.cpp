@@ -146,6 +146,20 @@ bool FewToName(const std::vector<const RosterSlot*>& fields) {
     return !fields.empty() && fields.size() <= 3;
 }
 
+// "the species of gym 2, member 1 holds", "A and B hold" or "4 fields hold": the fields a
+// sentence is about, named when they are few.
+std::string FieldsHold(const std::vector<const RosterSlot*>& fields) {
+    if (FewToName(fields)) {
+        return FieldsInWords(fields) + (fields.size() == 1 ? " holds" : " hold");
+    }
+    return Plural(fields.size(), "field holds", "fields hold");
+}
+
+std::string HoldNoEntry(const std::vector<const RosterSlot*>& fields) {
+    return FieldsHold(fields) + (fields.size() == 1 ? " a value" : " values") +
+           " that no list entry stands for";
+}
+
 std::string Capitalised(std::string text) {
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
         text[0] = static_cast<char>(text[0] - 'a' + 'A');
@@ -305,12 +319,7 @@ LoadResult Refused(const std::string& path, const Trouble& trouble) {
 LoadResult NotTheExpectedImage(const std::string& path,
                                const std::vector<const RosterSlot*>& fields,
                                const std::string& lines) {
-    const std::string which =
-        FewToName(fields)
-            ? FieldsInWords(fields) + (fields.size() == 1 ? " holds a value" : " hold values")
-            : Plural(fields.size(), "field holds a value", "fields hold values");
-    return Refused(path, {which + " that no list entry stands for, so it is probably not the "
-                                  "expected game image",
+    return Refused(path, {HoldNoEntry(fields) + ", so it is probably not the expected game image",
                           "Open the game image whose gym teams you mean to edit; if this is it, "
                           "it may be damaged or of another version.",
                           lines});
@@ -355,21 +364,14 @@ std::string WhatChanged(const Conflict& conflict) {
         sentences += " Its size has changed.";
     }
     if (!conflict.outside.empty()) {
-        const std::string which =
-            FewToName(conflict.outside)
-                ? FieldsInWords(conflict.outside) +
-                      (conflict.outside.size() == 1 ? " holds a value" : " hold values")
-                : Plural(conflict.outside.size(), "field holds a value", "fields hold values");
-        return sentences + " It is no longer a game image Kelvarin can read: " + which +
-               " that no list entry stands for.";
+        return sentences +
+               " It is no longer a game image Kelvarin can read: " + HoldNoEntry(conflict.outside) +
+               ".";
     }
-    if (FewToName(conflict.changed)) {
-        sentences += " " + Capitalised(FieldsInWords(conflict.changed)) +
-                     (conflict.changed.size() == 1 ? " holds another value now."
-                                                   : " hold other values now.");
-    } else if (!conflict.changed.empty()) {
-        sentences += " " + Plural(conflict.changed.size(), "field holds", "fields hold") +
-                     " other values now (listed in the details).";
+    if (!conflict.changed.empty()) {
+        sentences += " " + Capitalised(FieldsHold(conflict.changed)) +
+                     (conflict.changed.size() == 1 ? " another value now" : " other values now") +
+                     (FewToName(conflict.changed) ? "." : " (listed in the details).");
     }
     return sentences;
 }
