@@ -1,5 +1,6 @@
 #include "ui/common_dialog.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -139,6 +140,16 @@ std::optional<FileDialogChoice> QtFileDialogBackend::choose(const FileDialogRequ
             dialog.selectNameFilter(request.nameFilters.at(request.startFilter - 1));
         }
     }
+    // A path typed with its completions on show leaves their pop-up open as the dialog closes.
+    // While a pop-up is open Qt takes the main window's activation for a stray one and drops
+    // it: the window keeps the keyboard but is never active again, so a screen reader hears
+    // nothing of the keys that follow.
+    QObject::connect(&dialog, &QDialog::finished, [] {
+        QWidget* popup = QApplication::activePopupWidget();
+        while (popup != nullptr && popup->close()) {
+            popup = QApplication::activePopupWidget();
+        }
+    });
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
