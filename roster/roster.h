@@ -108,6 +108,12 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
 // image is loaded.
 std::size_t PendingChanges(const ListSelection& lists, const ImageRecord& record);
 
+// The name of the file at `path` as every sentence shows it: quoted, and isolated so that its
+// own writing direction (an Arabic or Hebrew name, or a right-to-left override put into it to
+// mislead) cannot turn the sentence around it; control characters in it are shown as symbols
+// rather than obeyed.
+std::string NameInSentence(const std::string& path);
+
 // The conversions between a field's hex text in file order ("2A01": low byte first) and the
 // selection index it stands for, a 16-bit two's-complement number: "2A01" <-> 298,
 // "FFFF" <-> -1, "0080" <-> -32768. False for text that is not four hex digits.

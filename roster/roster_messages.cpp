@@ -102,18 +102,45 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+// First strong isolate and pop directional isolate: the name between them is laid out on its
+// own, and whatever direction it takes ends with it.
+constexpr const char* kIsolateStart = "\u2068";
+constexpr const char* kIsolateEnd = "\u2069";
+
+// A name's control characters as symbols: C0 ones and DEL as their control pictures (a line
+// break as "\u240A"), C1 ones and the line and paragraph separators as the replacement character.
+std::string ShownControls(const std::string& name) {
+    std::string shown;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        const auto third = i + 2 < name.size() ? static_cast<unsigned char>(name[i + 2]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            const unsigned picture = byte == 0x7F ? 0x2421 : 0x2400 + byte;
+            shown += static_cast<char>(0xE0 | (picture >> 12));
+            shown += static_cast<char>(0x80 | ((picture >> 6) & 0x3F));
+            shown += static_cast<char>(0x80 | (picture & 0x3F));
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            shown += "\uFFFD";
+            i += 1;
+        } else if (byte == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {
+            shown += "\uFFFD";
+            i += 2;
+        } else {
+            shown += name[i];
+        }
+    }
+    return shown;
 }
 
 // The file as the first sentence names it: by its name alone.
 std::string Named(const std::string& path) {
-    return Quoted(FileNameOf(path));
+    return "\"" + std::string(kIsolateStart) + ShownControls(FileNameOf(path)) + kIsolateEnd + "\"";
 }
 
 // What the details always begin with: which file it was, in full.
 std::string FileLine(const std::string& path) {
-    return "File: " + path;
+    return "File: " + ShownControls(path);
 }
 
 std::string SystemSaid(const FileError& error) {
@@ -344,7 +371,7 @@ SaveResult NothingWritten(const std::string& path, const Trouble& trouble) {
 }
 
 std::string Saved(const std::string& path, std::size_t changes) {
-    const std::string name = FileNameOf(path);
+    const std::string name = Named(path);
     if (changes == 0) {
         return "Saved " + name + "; it already held every value shown.";
     }
@@ -435,3 +462,11 @@ SaveResult FailedSave(const std::string& path, const SaveTrouble& trouble) {
 }
 
 } // namespace kelvarin::messages
+
+namespace kelvarin {
+
+std::string NameInSentence(const std::string& path) {
+    return messages::Named(path);
+}
+
+} // namespace kelvarin

@@ -375,7 +375,7 @@ bool MainWindow::settlePending(Losing how) {
     if (isMinimized()) {
         showNormal();
     }
-    const LossQuestion asked = QuestionBefore(how, FileNameOf(ImagePath), pending);
+    const LossQuestion asked = QuestionBefore(how, NameInSentence(ImagePath), pending);
     QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
     ShowAsPlainText(box, asked.question, asked.consequence, {});
     QPushButton* saveFirst = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);

@@ -31,7 +31,8 @@ class SavePass : public ::testing::Test, protected testing::ImageUnderTest {
 TEST_F(SavePass, UnchangedSaveLeavesTheImageByteIdentical) {
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     ASSERT_EQ(result.status, SaveStatus::Saved) << result.message;
-    EXPECT_EQ(result.message, "Saved image.nds; it already held every value shown.");
+    EXPECT_EQ(result.message,
+              "Saved \"\u2068image.nds\u2069\"; it already held every value shown.");
     EXPECT_THAT(result.advice + result.details, IsEmpty());
     EXPECT_NE(result.readBack, std::nullopt) << "the 46 fields were written, so read back";
     EXPECT_THAT(DifferingOffsets(pristine, image), IsEmpty());
@@ -63,7 +64,7 @@ TEST_F(SavePass, EveryFieldIsWrittenAndLoadsBack) {
     }
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     ASSERT_TRUE(result.saved()) << result.message;
-    EXPECT_EQ(result.message, "Saved 46 changes to image.nds.");
+    EXPECT_EQ(result.message, "Saved 46 changes to \"\u2068image.nds\u2069\".");
     EXPECT_EQ(PendingChanges(lists, record), 0u);
     FakeLists reloaded;
     std::string reloadedPath;

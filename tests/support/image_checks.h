@@ -23,7 +23,7 @@ inline void ExpectReadsWell(const std::string& path, const std::string& message,
                             const std::string& details, const std::string& problem) {
     using ::testing::HasSubstr;
     using ::testing::Not;
-    EXPECT_THAT(message, HasSubstr("\"" + FileNameOf(path) + "\""));
+    EXPECT_THAT(message, HasSubstr(NameInSentence(path)));
     EXPECT_THAT(message, Not(HasSubstr("0x")));
     if (FileNameOf(path) != path) {
         EXPECT_THAT(message, Not(HasSubstr(path)));

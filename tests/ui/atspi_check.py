@@ -37,7 +37,7 @@ GYM6_FIELD = "Gym 6, member 1, species"
 PLACEHOLDER = "Placeholder: not read from the image and not saved"
 LISTS = 52
 SHORTCUTS = {"Open": "Ctrl+O", "Save": "Ctrl+S"}
-SAVED = "Saved roster.nds; it already held every value shown."
+SAVED = "Saved \"\u2068roster.nds\u2069\"; it already held every value shown."
 WAIT = 30  # seconds for any one thing to happen
 # Key symbols: F4 opens a drop-down list as Alt+Down does, without a modifier to hold.
 DOWN, F4, ESCAPE = 0xFF54, 0xFFC1, 0xFF1B

@@ -136,7 +136,7 @@ TEST_F(CarefulEditingTest, ChangesNotSavedAreSavedOrLostOnlyAsAnswered) {
             const ShownMessage& question = shown.front();
             EXPECT_EQ(question.text.toStdString(),
                       (row.changes == 1 ? "Save your change" : "Save your 2 changes") +
-                          std::string(" to game.nds before ") +
+                          std::string(" to \"\u2068game.nds\u2069\" before ") +
                           (row.closing ? "closing?" : "opening another image?"));
             EXPECT_EQ(question.buttons.size(), 3);
             EXPECT_EQ(question.defaultButton, save);
@@ -180,7 +180,7 @@ TEST_F(CarefulEditingTest, TheTitleIsMarkedWhileChangesAreNotSavedAndASaveIsAnno
                                nothingOpen,
                                nothingOpen,
                                nothingOpen,
-                               "Saved 1 change to game.nds."};
+                               "Saved 1 change to \"\u2068game.nds\u2069\"."};
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         steps[i].first();
         EXPECT_EQ(shownTitle(), steps[i].second) << "step " << i;
@@ -208,7 +208,7 @@ TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown.front().plainText);
     EXPECT_THAT(Visible(shown.front()),
-                AllOf(HasSubstr("\"" + FileNameOf(odd) + "\""), HasSubstr("Nothing was changed.")));
+                AllOf(HasSubstr(NameInSentence(odd)), HasSubstr("Nothing was changed.")));
     EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(odd));
 }
 
