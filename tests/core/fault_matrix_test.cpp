@@ -462,8 +462,8 @@ TEST_F(FaultMatrix, AReadRefusedWhileLoadingIsToldAsALoad) {
         const LoadResult result = LoadRoster(image, ImagePath, lists, record);
         failReadOffset = -1;
         EXPECT_EQ(result.status, LoadStatus::Refused);
-        EXPECT_EQ(result.message, "Cannot load \"image.nds\": " + std::string(read.cause) +
-                                      ". Nothing was changed.");
+        EXPECT_EQ(result.message, "Cannot load \"\u2068image.nds\u2069\": " +
+                                      std::string(read.cause) + ". Nothing was changed.");
         EXPECT_EQ(result.advice, read.advice);
         EXPECT_THAT(result.details,
                     HasSubstr("Gym 7, member 2, level: reading at offset 0x1C30042"));
@@ -609,9 +609,9 @@ TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody)
 
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message,
-                AllOf(HasSubstr("Cannot save to \"image.nds\": " + std::string(fault.cause)),
-                      HasSubstr(fault.fate)));
+    EXPECT_THAT(result.message, AllOf(HasSubstr("Cannot save to \"\u2068image.nds\u2069\": " +
+                                                std::string(fault.cause)),
+                                      HasSubstr(fault.fate)));
     testing::ExpectReadsWell(path, result.message, result.details, fault.detail);
     EXPECT_THAT(result.advice, AllOf(Not(IsEmpty()), HasSubstr(fault.advice)));
     if (std::string(fault.fate).ends_with("Nothing was written.")) {

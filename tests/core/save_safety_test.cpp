@@ -136,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StoreField(other, kGym2Member1Species, kBudew);
                 });
             },
-            "It is a different file now: \"Pokemon Platinum.nds\" was replaced, re-linked or "
+            "It is a different file now: \"\u2068Pokemon Platinum.nds\u2069\" was replaced, "
+            "re-linked or "
             "rebuilt "
             "since Kelvarin last loaded or saved it. The species of gym 2, member 1 holds another "
             "value now.",
@@ -146,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
                    StoreField(t.image, kGym2Member1Species, kBudew);
                    StoreField(t.image, kGym8Member4Level, 0xFFFF);
                },
-               "\"Pokemon Platinum.nds\" was changed by another program since Kelvarin last loaded "
+               "\"\u2068Pokemon Platinum.nds\u2069\" was changed by another program since Kelvarin "
+               "last loaded "
                "or saved it. The species of gym 2, member 1 and the level of gym 8, member 4 hold "
                "other values now.",
                "\nGym 2, member 1, species: loaded Cherubi, now Budew\n"
