@@ -9,8 +9,12 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("org.kelvarin.Kelvarin"));
     kelvarin::InstallAccessibleInterfaces();
 
+    // Before the window, so that a request to end never finds nobody to take it.
+    kelvarin::EndRequests endRequests;
     kelvarin::QtFileDialogBackend dialogs;
     kelvarin::MainWindow window(dialogs);
+    window.followEndRequests(endRequests);
+    QObject::connect(&window, &kelvarin::MainWindow::endNowAsked, &kelvarin::EndRequests::endNow);
     // The open-file dialog and the error boxes show the window's icon too.
     QApplication::setWindowIcon(window.windowIcon());
     window.show();

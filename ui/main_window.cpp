@@ -9,9 +9,11 @@
 #include "ui/field_list.h"
 #include "ui/fixed_lists.h"
 #include "ui/font_fit.h"
+#include "ui/held_keys.h"
 #include "ui/screen_fit.h"
 #include "ui/window_layout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -26,6 +28,7 @@
 #include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QSessionManager>
+#include <QWindow>
 
 #include <exception>
 
@@ -112,7 +115,9 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     for (const QComboBox* list : findChildren<QComboBox*>()) {
         connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::listChanged);
     }
+    offerSave();
     announcer_ = new Announcer(*this);
+    new HeldKeys(this);
 #if QT_CONFIG(sessionmanager)
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &MainWindow::commitData);
 #endif
@@ -238,6 +243,7 @@ void MainWindow::NamedLists::setSelectedIndex(std::string_view control, std::int
 }
 
 void MainWindow::cmdOpen_Click() {
+    endQuestion();
     if (!settlePending(Losing::ByOpening)) {
         return;
     }
@@ -257,7 +263,19 @@ void MainWindow::cmdOpen_Click() {
 }
 
 void MainWindow::cmdSave_Click() {
+    endQuestion();
     save();
+}
+
+void MainWindow::endQuestion() {
+    if (question_ != nullptr) {
+        question_->reject();
+        question_ = nullptr;
+    }
+}
+
+void MainWindow::offerSave() {
+    findChild<QPushButton*>(ToQString(kSaveButton.name))->setEnabled(!ImagePath.empty());
 }
 
 bool MainWindow::save() {
@@ -324,6 +342,7 @@ LoadResult MainWindow::load(const std::string& path) {
         const QScopedValueRollback<bool> loading(loading_, true);
         return LoadRoster(path, ImagePath, lists_, loaded_);
     }();
+    offerSave();
     showPending();
     return result;
 }
@@ -383,7 +402,10 @@ bool MainWindow::settlePending(Losing how) {
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(saveFirst);
     box.setEscapeButton(cancel);
+    question_ = &box;
     box.exec();
+    question_ = nullptr;
+    endAskedWhileAsking_.reset();
     if (box.clickedButton() == lose) {
         return true;
     }
@@ -391,6 +413,13 @@ bool MainWindow::settlePending(Losing how) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A close asked for again while the question is up (a held Alt+F4, the window manager
+    // asking twice) is already being asked about.
+    if (question_ != nullptr) {
+        event->ignore();
+        question_->activateWindow();
+        return;
+    }
     // The ending session quits the program, which closes the window once more: what the person
     // answered for the session holds then. A close by the person (from the window system, so
     // spontaneous) always asks, also after a session save that did not end the session.
@@ -412,6 +441,44 @@ void MainWindow::commitData(QSessionManager& manager) {
         manager.cancel();
     }
     manager.release();
+}
+
+} // namespace kelvarin
+
+namespace kelvarin {
+
+void MainWindow::followEndRequests(const EndRequests& requests) {
+    // Queued: the question it may put up runs in the event loop, not inside the notice.
+    connect(&requests, &EndRequests::requested, this, &MainWindow::endRequested,
+            Qt::QueuedConnection);
+}
+
+void MainWindow::endRequested(EndRequests::Kind kind) {
+    if (question_ != nullptr) {
+        if (endAskedWhileAsking_ == kind) {
+            emit endNowAsked(kind);
+            return;
+        }
+        endAskedWhileAsking_ = kind;
+        question_->activateWindow();
+        return;
+    }
+    // Another box (the open-file dialog, a message) would keep the program alive behind a
+    // closed window: it goes first, and the request comes back once it has.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->close()) {
+        QMetaObject::invokeMethod(
+            this, [this, kind] { endRequested(kind); }, Qt::QueuedConnection);
+        return;
+    }
+    endAskedWhileAsking_ = kind;
+    // The person is asked in front of whatever they were doing.
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    close();
+    endAskedWhileAsking_.reset();
 }
 
 } // namespace kelvarin

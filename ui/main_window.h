@@ -2,10 +2,13 @@
 
 #include "roster/roster.h"
 #include "ui/common_dialog.h"
+#include "ui/end_requests.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAbstractItemModel;
@@ -13,6 +16,7 @@ class QCloseEvent;
 class QComboBox;
 class QEvent;
 class QGroupBox;
+class QMessageBox;
 class QPushButton;
 class QScrollArea;
 class QSessionManager;
@@ -49,6 +53,14 @@ class MainWindow final : public QWidget {
 
     // What would lose the changes that are not saved.
     enum class Losing { ByClosing, ByOpening };
+
+    // Takes the requests to end that come from outside (signals, the console) the way the
+    // window's close button is taken: at once with nothing pending, otherwise after asking. The
+    // same request made again while it asks is a person insisting: endNowAsked.
+    void followEndRequests(const EndRequests& requests);
+
+  signals:
+    void endNowAsked(kelvarin::EndRequests::Kind kind);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +104,12 @@ class MainWindow final : public QWidget {
     // The session is ending (logging out, shutting down): asks as closing does, where the
     // session lets a program ask, and stops the ending when the person cancels or a save fails.
     void commitData(QSessionManager& manager);
+    void endRequested(EndRequests::Kind kind);
+    // A save or load made while a question about the changes is up (through assistive
+    // technology, which modality does not stop) answers it: the question ends as cancelled.
+    void endQuestion();
+    // Save is there to press once an image is open.
+    void offerSave();
 
     QPushButton* addButton(const PlacedText& placed);
     void addGymFrame(const GymFrameLayout& gym);
@@ -112,6 +130,9 @@ class MainWindow final : public QWidget {
     // The ending session has had its answer: when it quits the program, the window closes
     // without asking again, unless a list changed since.
     bool sessionSettled_ = false;
+    QPointer<QMessageBox> question_; // the question about the changes, while it is up
+    // A request to end that came while the question was up, or that put it up.
+    std::optional<EndRequests::Kind> endAskedWhileAsking_;
 };
 
 } // namespace kelvarin

@@ -9,6 +9,7 @@
 #include "roster/roster.h"
 #include "ui/announcer.h"
 
+#include <QKeyEvent>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -18,6 +19,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <optional>
 
 namespace kelvarin::testing {
 namespace {
@@ -145,46 +148,250 @@ TEST_F(CarefulEditingTest, ChangesNotSavedAreSavedOrLostOnlyAsAnswered) {
     }
 }
 
+void SendKey(QWidget* to, QEvent::Type type, Qt::Key key, bool repeated,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(type, key, modifiers, QString(), repeated);
+    QApplication::sendEvent(to, &event);
+}
+
+// A held key repeating at a box: presses and releases marked as the key's own repeats.
+void Repeat(QWidget* to, Qt::Key key) {
+    for (int i = 0; i < 5; ++i) {
+        SendKey(to, QEvent::KeyRelease, key, true);
+        SendKey(to, QEvent::KeyPress, key, true);
+    }
+}
+
+// While a question about the changes (or a box that a key opened) is up, nothing answers it but
+// the person: not the repeats of the key that opened it nor of any key held since before, not a
+// request to end that comes once, not a save made past it; a fresh Enter still presses its
+// default, and a request to end made twice ends the program.
+TEST_F(CarefulEditingTest, OnlyThePersonAnswersAQuestion) {
+    using Kind = EndRequests::Kind;
+    enum class Opener { EnterOnOpen, EnterOnSave, KeyThenClose, Request };
+    enum class Disk { AsLoaded, Removed, ChangedElsewhere };
+    struct Row {
+        const char* what;
+        bool pending;
+        Disk disk;
+        Opener opener;
+        std::function<void(QMessageBox&)> meanwhile;
+        std::size_t boxes;
+        bool stayed;  // the first box was still up after `meanwhile`
+        bool written; // the change is in the file
+        bool open;    // the window is still open
+        std::optional<Kind> endedAtOnce;
+    };
+    std::optional<Kind> endedAtOnce;
+    EndRequests requests;
+    window.followEndRequests(requests);
+    QObject::connect(&window, &MainWindow::endNowAsked, &window,
+                     [&](Kind kind) { endedAtOnce = kind; });
+    const auto focusOf = [](QMessageBox& box) {
+        return box.focusWidget() != nullptr ? box.focusWidget() : &box;
+    };
+    const auto held = [&](Qt::Key key) {
+        return [=](QMessageBox& box) { Repeat(focusOf(box), key); };
+    };
+    const auto request = [](Kind kind) {
+        return [kind](QMessageBox&) {
+            EndRequests::arrive(kind);
+            QTest::qWait(50);
+        };
+    };
+    const Row rows[] = {
+        {"Enter held on Open",
+         true,
+         Disk::AsLoaded,
+         Opener::EnterOnOpen,
+         held(Qt::Key_Return),
+         1,
+         true,
+         false,
+         true,
+         {}},
+        {"Enter held, then pressed again",
+         true,
+         Disk::AsLoaded,
+         Opener::EnterOnOpen,
+         [&](QMessageBox& box) {
+             Repeat(focusOf(box), Qt::Key_Return);
+             SendKey(focusOf(box), QEvent::KeyRelease, Qt::Key_Return, false);
+             SendKey(focusOf(box), QEvent::KeyPress, Qt::Key_Return, false);
+         },
+         1,
+         false,
+         true,
+         true,
+         {}},
+        {"Escape held since before",
+         true,
+         Disk::AsLoaded,
+         Opener::KeyThenClose,
+         held(Qt::Key_Escape),
+         1,
+         true,
+         false,
+         true,
+         {}},
+        {"Enter held on a failing Save",
+         true,
+         Disk::Removed,
+         Opener::EnterOnSave,
+         held(Qt::Key_Return),
+         1,
+         true,
+         false,
+         true,
+         {}},
+        {"Enter held on a conflicting Save",
+         true,
+         Disk::ChangedElsewhere,
+         Opener::EnterOnSave,
+         held(Qt::Key_Return),
+         1,
+         true,
+         false,
+         true,
+         {}},
+        {"Save pressed past the question",
+         true,
+         Disk::AsLoaded,
+         Opener::KeyThenClose,
+         [&](QMessageBox&) { button("cmdSave")->click(); },
+         1,
+         false,
+         true,
+         true,
+         {}},
+        {"terminated, nothing pending",
+         false,
+         Disk::AsLoaded,
+         Opener::Request,
+         {},
+         0,
+         true,
+         false,
+         false,
+         {}},
+        {"terminated, then cancelled",
+         true,
+         Disk::AsLoaded,
+         Opener::Request,
+         {},
+         1,
+         true,
+         false,
+         true,
+         {}},
+        {"terminated twice", true, Disk::AsLoaded, Opener::Request, request(Kind::Terminate), 1,
+         true, false, true, Kind::Terminate},
+        {"terminated, then hung up",
+         true,
+         Disk::AsLoaded,
+         Opener::Request,
+         request(Kind::HangUp),
+         1,
+         true,
+         false,
+         true,
+         {}},
+    };
+    window.show();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        endedAtOnce.reset();
+        MakeRosterImage(image);
+        dialogs.dropAnswers();
+        dialogs.willChoose(QString::fromStdString(image));
+        pressAnswering("cmdOpen", {QStringLiteral("Open without saving")});
+        if (row.pending) {
+            list("G1P1")->setCurrentIndex(42);
+        }
+        if (row.disk == Disk::Removed) {
+            std::filesystem::remove(image);
+        } else if (row.disk == Disk::ChangedElsewhere) {
+            StoreField(image, 0x1C2FF74, 406);
+        }
+        window.show();
+        const auto opens = [&] {
+            switch (row.opener) {
+            case Opener::EnterOnOpen:
+            case Opener::EnterOnSave: {
+                QPushButton* pressed =
+                    button(row.opener == Opener::EnterOnOpen ? "cmdOpen" : "cmdSave");
+                SendKey(pressed, QEvent::KeyPress, Qt::Key_Return, false);
+                break;
+            }
+            case Opener::KeyThenClose:
+                SendKey(list("G1P1"), QEvent::KeyPress, Qt::Key_Escape, false);
+                window.close();
+                break;
+            case Opener::Request:
+                EndRequests::arrive(Kind::Terminate);
+                QTest::qWait(50);
+                break;
+            }
+        };
+        const auto shown = MessagesShownDuring(opens, {QStringLiteral("Cancel")}, row.meanwhile);
+        ASSERT_EQ(shown.size(), row.boxes);
+        if (row.boxes > 0) {
+            EXPECT_EQ(shown.front().stayed, row.stayed);
+        }
+        EXPECT_EQ(std::filesystem::exists(image) &&
+                      ReadBytesAt(image, 0x1C2F858, 2) == (Bytes{42, 0}),
+                  row.written);
+        EXPECT_EQ(window.isVisible(), row.open);
+        EXPECT_EQ(endedAtOnce, row.endedAtOnce);
+    }
+}
+
 // The title carries the mark of a modified window exactly while a list shows a value the image
-// does not hold; a save is announced to a screen reader, since nothing else shows it.
+// does not hold; Save can be pressed once an image is open, and a save is announced to a screen
+// reader, since nothing else shows it.
 TEST_F(CarefulEditingTest, TheTitleIsMarkedWhileChangesAreNotSavedAndASaveIsAnnounced) {
     const auto* announcer = window.findChild<Announcer*>();
     ASSERT_NE(announcer, nullptr);
     QComboBox* species = list("G1P1");
-    const std::pair<std::function<void()>, const char*> steps[] = {
-        {[&] { press("cmdSave"); }, "Kelvarin"},
+    const QString saved = QStringLiteral("Saved 1 change to \"\u2068game.nds\u2069\".");
+    const struct {
+        std::function<void()> step;
+        const char* title;
+        bool saveAvailable;
+        QString announced; // what a screen reader was told last
+    } steps[] = {
+        {[&] { press("cmdSave"); }, "Kelvarin", false, {}},
+        {[&] { open(dir.file("missing.nds")); }, "Kelvarin", false, {}},
         {[&] {
              MakeRosterImage(image);
              open(image);
          },
-         "Kelvarin"},
-        {[&] { species->setCurrentIndex(42); }, "Kelvarin*"},
-        {[&] { species->setCurrentIndex(300); }, "Kelvarin"}, // back to the loaded value
-        {[&] { species->setCurrentIndex(42); }, "Kelvarin*"},
+         "Kelvarin",
+         true,
+         {}},
+        {[&] { species->setCurrentIndex(42); }, "Kelvarin*", true, {}},
+        {[&] { species->setCurrentIndex(300); }, "Kelvarin", true, {}}, // back to the loaded value
+        {[&] { species->setCurrentIndex(42); }, "Kelvarin*", true, {}},
         {[&] {
              std::filesystem::remove(image);
              press("cmdSave");
          },
-         "Kelvarin*"},
+         "Kelvarin*",
+         true,
+         {}},
         {[&] {
              MakeRosterImage(image);
              press("cmdSave");
          },
-         "Kelvarin"},
+         "Kelvarin", true, saved},
+        {[&] { open(dir.file("missing.nds")); }, "Kelvarin", true, saved},
     };
-    // What a screen reader was told last after each step.
-    const char* const nothingOpen = "No game image is open, so there is nothing to save.";
-    const char* announced[] = {nothingOpen,
-                               nothingOpen,
-                               nothingOpen,
-                               nothingOpen,
-                               nothingOpen,
-                               nothingOpen,
-                               "Saved 1 change to \"\u2068game.nds\u2069\"."};
-    for (std::size_t i = 0; i < std::size(steps); ++i) {
-        steps[i].first();
-        EXPECT_EQ(shownTitle(), steps[i].second) << "step " << i;
-        EXPECT_EQ(announcer->sentence(), announced[i]) << "step " << i;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(::testing::Message() << "step " << (&step - steps));
+        step.step();
+        EXPECT_EQ(shownTitle(), step.title);
+        EXPECT_EQ(button("cmdSave")->isEnabled(), step.saveAvailable);
+        EXPECT_EQ(announcer->sentence(), step.announced);
     }
 }
 
@@ -210,6 +417,61 @@ TEST_F(CarefulEditingTest, AFileNameIsShownAsItIsAndNeverAsMarkup) {
     EXPECT_THAT(Visible(shown.front()),
                 AllOf(HasSubstr(NameInSentence(odd)), HasSubstr("Nothing was changed.")));
     EXPECT_THAT(shown.front().detailedText.toStdString(), HasSubstr(odd));
+}
+
+// True when nothing in `sentence` outside an isolated name can turn its direction or break it:
+// no embedding or override and no control character but within U+2068 ... U+2069.
+bool KeepsItsDirection(const QString& sentence) {
+    int isolated = 0;
+    for (const QChar c : sentence) {
+        if (c == QChar(0x2068)) {
+            ++isolated;
+        } else if (c == QChar(0x2069)) {
+            --isolated;
+        } else if (isolated == 0 && ((c >= QChar(0x202A) && c <= QChar(0x202E)) ||
+                                     c.category() == QChar::Other_Control)) {
+            return false;
+        }
+    }
+    return isolated == 0;
+}
+
+// A file name is put into every kind of sentence the same way: quoted and isolated, so that a
+// name that runs right to left, or carries an override or a line break, leaves the sentence as
+// it is.
+TEST_F(CarefulEditingTest, ANameCannotTurnASentenceAround) {
+    const auto* announcer = window.findChild<Announcer*>();
+    for (const char* name : {"abc\u202E.nds", "\u05D0\u05D1\u05D2.nds", "line\nbreak.nds"}) {
+        SCOPED_TRACE(name);
+        const std::string odd = dir.file(name);
+        if (!std::ofstream(odd)) {
+            std::cout << "not on this system's file names: " << name << '\n';
+            continue;
+        }
+        MakeSparseFile(odd, 1024);
+        std::vector<QString> sentences;
+        const auto firstOf = [&](const std::vector<ShownMessage>& shown) {
+            ASSERT_EQ(shown.size(), 1u);
+            sentences.push_back(shown.front().text);
+        };
+        firstOf(open(odd)); // refused: too short
+        MakeRosterImage(odd);
+        ASSERT_TRUE(open(odd).empty());
+        list("G1P1")->setCurrentIndex(42);
+        firstOf(MessagesShownDuring([&] { window.close(); }, QStringLiteral("Cancel")));
+        StoreField(odd, 0x1C2FF74, 406);
+        firstOf(saveAnswering(QStringLiteral("Cancel"))); // changed on disk
+        std::filesystem::remove(odd);
+        firstOf(press("cmdSave")); // failed
+        MakeRosterImage(odd);
+        ASSERT_TRUE(press("cmdSave").empty());
+        sentences.push_back(announcer->sentence());
+        for (const QString& sentence : sentences) {
+            EXPECT_TRUE(sentence.contains(ToQString(NameInSentence(odd))))
+                << sentence.toStdString();
+            EXPECT_TRUE(KeepsItsDirection(sentence)) << sentence.toStdString();
+        }
+    }
 }
 
 TEST_F(CarefulEditingTest, ARefusalOfEveryFieldFitsASmallScreenWithItsButtonInView) {

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -41,17 +42,27 @@ ShownMessage Record(const QMessageBox& box) {
 // Runs `action` and answers every box that opens meanwhile with the caption `answerFor` gives for
 // it (counting boxes from 0), or closes it where the box has no such button.
 std::vector<ShownMessage> Watch(const std::function<void()>& action,
-                                const std::function<QString(std::size_t)>& answerFor) {
+                                const std::function<QString(std::size_t)>& answerFor,
+                                const std::function<void(QMessageBox&)>& meanwhile = {}) {
     std::vector<ShownMessage> shown;
     QTimer watch;
     watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&shown, &answerFor] {
+    QObject::connect(&watch, &QTimer::timeout, [&shown, &answerFor, &meanwhile] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(widget);
             if (box == nullptr || !box->isVisible()) {
                 continue;
             }
             const QString answer = answerFor(shown.size());
+            if (meanwhile) {
+                const QPointer<QMessageBox> watched(box);
+                meanwhile(*box);
+                if (watched == nullptr || !watched->isVisible()) {
+                    shown.push_back({});
+                    shown.back().stayed = false;
+                    continue;
+                }
+            }
             shown.push_back(Record(*box));
             QAbstractButton* chosen = nullptr;
             for (QAbstractButton* button : box->buttons()) {
@@ -81,11 +92,18 @@ std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& actio
 
 std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
                                               const QStringList& answers) {
-    return Watch(action, [&answers](std::size_t box) {
+    return MessagesShownDuring(action, answers, {});
+}
+
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QStringList& answers,
+                                              const std::function<void(QMessageBox&)>& meanwhile) {
+    const auto answerFor = [&answers](std::size_t box) {
         return box < static_cast<std::size_t>(answers.size())
                    ? answers.at(static_cast<qsizetype>(box))
                    : QString();
-    });
+    };
+    return Watch(action, answerFor, meanwhile);
 }
 
 } // namespace kelvarin::testing

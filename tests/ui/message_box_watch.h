@@ -21,6 +21,7 @@ struct ShownMessage {
     QSize size;            // the box as it was laid out on the screen
     bool buttonsInside;    // every button lies wholly inside the box
     bool plainText;        // every label of the box shows its text as plain text
+    bool stayed = true;    // still shown after what happened while it was up
 };
 
 // Runs `action`; every message box that opens meanwhile is recorded and answered as a person
@@ -33,5 +34,11 @@ std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& actio
 // the first caption, the second with the second, and so on; boxes past the last are closed.
 std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
                                               const QStringList& answers);
+
+// The same, with `meanwhile` done to each box as it is found, before it is answered; a box that
+// it ended is recorded as not having stayed, and is not answered.
+std::vector<ShownMessage> MessagesShownDuring(const std::function<void()>& action,
+                                              const QStringList& answers,
+                                              const std::function<void(QMessageBox&)>& meanwhile);
 
 } // namespace kelvarin::testing

@@ -224,6 +224,11 @@ TEST_F(WindowLayoutTest, KeyboardVisitsOpenSaveThenEveryGymRowInOrder) {
         }
     }
 
+    // Save is there to visit once an image is open.
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
     std::vector<QString> visited;
     QWidget* widget = button("cmdOpen");
     do {
