@@ -27,8 +27,12 @@ class HeldKeys final : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // The window each key now held down was pressed in.
-    QHash<int, QPointer<QWidget>> pressedIn_;
+    struct Held {
+        QPointer<QWidget> window; // where it was pressed
+        bool released = false;
+        unsigned long releasedAt = 0; // the event's time stamp, in milliseconds
+    };
+    QHash<int, Held> held_;
 };
 
 } // namespace kelvarin
