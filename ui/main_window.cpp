@@ -468,7 +468,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
     }
     const DroppedImage dropped = ReadDrop(*event->mimeData());
     if (dropped.path.isEmpty()) {
-        event->ignore(); // the source learns that nothing was taken
+        // The source learns that nothing was taken.
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
     }
     // The source waits for the drop to end, on some systems with its window held: the question
     // and the messages come after.

@@ -1,19 +1,15 @@
-// The ways of opening an image from outside the window: a file named on the command line, and a
-// file dropped on the window from a file manager. Both end in the load of the Open button.
+// Opening an image from outside the window: named on the command line, or dropped on the window.
 
 #include "window_fixture.h"
 
 #include "ui/command_line.h"
 
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProcess>
-#include <QUrl>
 
 #include <filesystem>
-#include <memory>
 
 namespace kelvarin::testing {
 namespace {
@@ -21,13 +17,13 @@ namespace {
 using Action = CommandLine::Action;
 using Bytes = std::vector<std::uint8_t>;
 
-// Every row that ends at once is also given to the real program, which must end the same way:
-// --help and --version without any window system (a platform that cannot start would abort).
+// A row that ends at once ends so in the real program too: --help and --version without any
+// window system (a platform that cannot start would abort it).
 TEST(CommandLineTest, ACommandLineRunsTheWindowIsAnsweredOrIsAUsageError) {
     struct Row {
         QStringList arguments;
         Action action;
-        QString image; // the file name the window is to open
+        QString image; // the name of the file the window opens
     };
     const Row rows[] = {
         {{}, Action::Run, {}},
@@ -39,138 +35,115 @@ TEST(CommandLineTest, ACommandLineRunsTheWindowIsAnsweredOrIsAUsageError) {
         {{"--version"}, Action::Answer, {}},
         {{"game.nds", "--help"}, Action::Answer, {}},
         {{"--open"}, Action::Refuse, {}},
-        {{"-"}, Action::Refuse, {}},
         {{""}, Action::Refuse, {}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.arguments.join(' ').toStdString());
-        const CommandLine read = ReadCommandLine(QStringList{"kelvarin"} + row.arguments);
-        EXPECT_EQ(read.action, row.action);
-        EXPECT_EQ(read.status, row.action == Action::Refuse ? 2 : 0);
-        EXPECT_EQ(read.text.isEmpty(), row.action == Action::Run);
-        EXPECT_EQ(QFileInfo(read.image).fileName(), row.image);
-        EXPECT_EQ(QFileInfo(read.image).isAbsolute(), !row.image.isEmpty());
-        if (row.action == Action::Run) {
-            continue;
+    for (const auto& [arguments, action, image] : rows) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CommandLine read = ReadCommandLine(QStringList{"kelvarin"} + arguments);
+        EXPECT_EQ(read.action, action);
+        EXPECT_EQ(read.status, action == Action::Refuse ? 2 : 0);
+        EXPECT_EQ(read.text.isEmpty(), action == Action::Run);
+        EXPECT_EQ(QFileInfo(read.image).fileName(), image);
+        EXPECT_EQ(QFileInfo(read.image).isAbsolute(), !image.isEmpty());
+        if (action != Action::Run) {
+            QProcess program;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            if (action == Action::Answer) {
+                environment.insert("QT_QPA_PLATFORM", "no-such-platform");
+            }
+            program.setProcessEnvironment(environment);
+            program.start(KELVARIN_PROGRAM, arguments);
+            ASSERT_TRUE(program.waitForFinished(30000)) << program.errorString().toStdString();
+            EXPECT_EQ(program.exitCode(), read.status);
+            EXPECT_EQ(program.readAllStandardOutput().isEmpty(), action == Action::Refuse);
+            EXPECT_EQ(program.readAllStandardError().contains("kelvarin: "),
+                      action == Action::Refuse);
         }
-        QProcess program;
-        if (row.action == Action::Answer) {
-            QProcessEnvironment nowhere = QProcessEnvironment::systemEnvironment();
-            nowhere.insert("QT_QPA_PLATFORM", "no-such-platform");
-            program.setProcessEnvironment(nowhere);
-        }
-        program.start(KELVARIN_PROGRAM, row.arguments);
-        ASSERT_TRUE(program.waitForFinished(30000)) << program.errorString().toStdString();
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), read.status);
-        const bool refused = row.action == Action::Refuse;
-        EXPECT_EQ(program.readAllStandardOutput().isEmpty(), refused);
-        EXPECT_EQ(program.readAllStandardError().contains("kelvarin: "), refused);
     }
 }
 
-class OpenFromOutsideTest : public WindowTest {
-  protected:
-    // Drags `data` onto a list of the shown window and lets go, as the window system delivers it:
-    // through the window's QWindow, which finds the widget under the pointer. Shift is held, so
-    // the source proposes to move the file. Returns whether the drop was taken and how.
-    std::pair<bool, Qt::DropAction> dragAndDrop(const QMimeData& data) {
-        QComboBox* over = list("G5P2");
-        const QPoint at = over->mapTo(&window, over->rect().center());
-        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-        QWindow* handle = window.windowHandle();
-        QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(handle, &enter);
-        if (!enter.isAccepted()) {
-            QDragLeaveEvent leave;
-            QApplication::sendEvent(handle, &leave);
-            return {false, Qt::IgnoreAction};
-        }
-        QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(handle, &drop);
-        QCoreApplication::processEvents(); // what comes after the drop
-        return {drop.isAccepted(), drop.dropAction()};
+// Drags `data` onto a list of the shown window and lets go, through the window's QWindow, which
+// finds the widget under the pointer as for a real drag. Shift is held: the source proposes a
+// move. Returns whether the drop was taken, and as what.
+std::pair<bool, Qt::DropAction> DragAndDrop(QWidget& window, QWidget& over, const QMimeData& data) {
+    const QPoint at = over.mapTo(&window, over.rect().center());
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(window.windowHandle(), &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(window.windowHandle(), &leave);
+        return {false, Qt::IgnoreAction};
     }
-
-    std::string image = dir.file("first.nds");
-    std::string other = dir.file("Platinum (E) é 名前.nds");
-};
-
-QUrl FileUrl(const std::string& path) {
-    return QUrl::fromLocalFile(QString::fromStdString(path));
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(window.windowHandle(), &drop);
+    QCoreApplication::processEvents(); // what the window does once the drop has ended
+    return {drop.isAccepted(), drop.dropAction()};
 }
 
 // A drop or a named file loads as Open does, after the same question when changes are pending;
 // anything else is refused with a message and changes nothing.
-TEST_F(OpenFromOutsideTest, ADroppedOrNamedFileOpensAsByOpenAndNothingElseDoes) {
-    enum class Way { Drop, Named };
+TEST_F(WindowTest, ADroppedOrNamedFileOpensAsByOpenAndNothingElseDoes) {
+    const std::string image = dir.file("first.nds"), other = dir.file("Platinum (E) é 名前.nds");
+    MakeRosterImage(other);
+    StoreField(other, 0x1C2F858, 7); // G1P1
+    const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(dir.file("a folder.nds")));
+    std::filesystem::create_directory(folder.toLocalFile().toStdString());
+    const QUrl one = QUrl::fromLocalFile(QString::fromStdString(other));
+    const QUrl gone = QUrl::fromLocalFile(QString::fromStdString(dir.file("gone.nds")));
+    const QString lose = QStringLiteral("Open without saving");
+    const Bytes asLoaded{0x2C, 0x01}, changed{42, 0};
     struct Row {
-        Way way;
-        std::vector<QUrl> urls; // none: text and an empty list of files
-        bool pending;
-        QStringList answers;
-        bool taken;      // the drop is taken, not only the drag
-        int boxes;       // message boxes shown
-        int showsG1P1;   // the list afterwards: 7 from the other image, 42 kept, 300 loaded
-        Bytes imageG1P1; // the first image's field afterwards
+        bool named;       // on the command line, not dropped
+        QList<QUrl> urls; // none: a drag that carries no file
+        bool pending;     // G1P1 changed to 42 before
+        QString answer;
+        bool taken;  // the drop is taken, not only the drag
+        int boxes;   // message boxes shown
+        int shows;   // G1P1 afterwards: 7 from the other image, 42 kept, 300 as loaded
+        Bytes saved; // G1P1 in the first image afterwards
+    };
+    const Row rows[] = {
+        {false, {one}, false, {}, true, 0, 7, asLoaded},
+        {false, {one}, true, "Save", true, 1, 7, changed},
+        {false, {one}, true, lose, true, 1, 7, asLoaded},
+        {false, {one}, true, "Cancel", true, 1, 42, asLoaded},
+        {false, {folder}, true, {}, false, 1, 42, asLoaded},
+        {false, {one, one}, true, {}, false, 1, 42, asLoaded},
+        {false, {QUrl("https://example.org/game.nds")}, false, {}, false, 1, 300, asLoaded},
+        {false, {}, false, {}, false, 0, 300, asLoaded},
+        {false, {gone}, false, {}, true, 1, 300, asLoaded},
+        {true, {one}, true, lose, true, 1, 7, asLoaded},
+        {true, {gone}, false, {}, true, 1, 300, asLoaded},
     };
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    MakeRosterImage(other);
-    StoreField(other, 0x1C2F858, 7);
-    const std::string folder = dir.file("a folder.nds");
-    std::filesystem::create_directory(folder);
-    const QString save = QStringLiteral("Save");
-    const QString lose = QStringLiteral("Open without saving");
-    const QString cancel = QStringLiteral("Cancel");
-    const Bytes asLoaded{0x2C, 0x01}, changed{42, 0};
-    const Row rows[] = {
-        {Way::Drop, {FileUrl(other)}, false, {}, true, 0, 7, asLoaded},
-        {Way::Drop, {FileUrl(other)}, true, {save}, true, 1, 7, changed},
-        {Way::Drop, {FileUrl(other)}, true, {lose}, true, 1, 7, asLoaded},
-        {Way::Drop, {FileUrl(other)}, true, {cancel}, true, 1, 42, asLoaded},
-        {Way::Drop, {FileUrl(folder)}, true, {}, false, 1, 42, asLoaded},
-        {Way::Drop, {FileUrl(other), FileUrl(image)}, true, {}, false, 1, 42, asLoaded},
-        {Way::Drop, {QUrl("https://example.org/game.nds")}, false, {}, false, 1, 300, asLoaded},
-        {Way::Drop, {}, false, {}, false, 0, 300, asLoaded},
-        {Way::Drop, {FileUrl(dir.file("gone.nds"))}, false, {}, true, 1, 300, asLoaded},
-        {Way::Named, {FileUrl(other)}, true, {lose}, true, 1, 7, asLoaded},
-        {Way::Named, {FileUrl(dir.file("gone.nds"))}, false, {}, true, 1, 300, asLoaded},
-    };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
         MakeRosterImage(image);
-        dialogs.dropAnswers();
         dialogs.willChoose(QString::fromStdString(image));
         pressAnswering("cmdOpen", {lose});
-        if (row.pending) {
-            list("G1P1")->setCurrentIndex(42);
-        }
-
+        list("G1P1")->setCurrentIndex(row.pending ? 42 : 300);
         QMimeData data;
-        data.setText(QStringLiteral("game.nds"));
-        data.setUrls(QList<QUrl>(row.urls.begin(), row.urls.end()));
+        data.setUrls(row.urls);
         std::pair<bool, Qt::DropAction> taken{true, Qt::CopyAction};
         const auto shown = MessagesShownDuring(
             [&] {
-                if (row.way == Way::Drop) {
-                    taken = dragAndDrop(data);
-                } else {
+                if (row.named) {
                     window.openImage(row.urls.front().toLocalFile());
+                } else {
+                    taken = DragAndDrop(window, *list("G5P2"), data);
                 }
             },
-            row.answers);
+            row.answer);
         EXPECT_EQ(taken.first, row.taken);
-        if (taken.first) {
-            EXPECT_EQ(taken.second, Qt::CopyAction) << "a source told of a move deletes the file";
-        }
+        EXPECT_EQ(taken.second, row.taken ? Qt::CopyAction : Qt::IgnoreAction)
+            << "a source told of a move deletes the file";
         ASSERT_EQ(shown.size(), static_cast<std::size_t>(row.boxes));
-        if (row.boxes > 0 && row.answers.isEmpty()) {
-            EXPECT_EQ(shown.front().icon, QMessageBox::Critical);
-        }
-        EXPECT_EQ(list("G1P1")->currentIndex(), row.showsG1P1);
-        EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), row.imageG1P1);
-        EXPECT_EQ(window.isWindowModified(), row.showsG1P1 == 42);
+        EXPECT_TRUE(row.boxes == 0 || !row.answer.isEmpty() ||
+                    shown.front().icon == QMessageBox::Critical);
+        EXPECT_EQ(list("G1P1")->currentIndex(), row.shows);
+        EXPECT_EQ(ReadBytesAt(image, 0x1C2F858, 2), row.saved);
     }
     EXPECT_EQ(StoredValue(other, 0x1C2F858), 7) << "a dropped file is only read";
 }
