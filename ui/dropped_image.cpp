@@ -1,5 +1,7 @@
 #include "ui/dropped_image.h"
 
+#include "roster/roster.h"
+
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -7,6 +9,15 @@
 #include <QUrl>
 
 namespace kelvarin {
+
+namespace {
+
+// The name of what was dropped, shown as every sentence shows a file's name.
+QString Named(const QString& path) {
+    return QString::fromStdString(NameInSentence(path.toStdString()));
+}
+
+} // namespace
 
 DroppedImage ReadDrop(const QMimeData& data) {
     const QList<QUrl> urls = data.urls();
@@ -21,13 +32,12 @@ DroppedImage ReadDrop(const QMimeData& data) {
     const QUrl& url = urls.constFirst();
     if (!url.isLocalFile()) {
         return {{},
-                QStringLiteral("\"%1\" is not a file on this computer.")
-                    .arg(url.toDisplayString(QUrl::RemovePassword | QUrl::PreferLocalFile))};
+                QStringLiteral("%1 is not a file on this computer.")
+                    .arg(Named(url.toDisplayString(QUrl::RemovePassword)))};
     }
     const QFileInfo file(QDir::cleanPath(url.toLocalFile()));
     if (file.isDir()) {
-        const QString name = file.fileName().isEmpty() ? file.filePath() : file.fileName();
-        return {{}, QStringLiteral("\"%1\" is a folder.").arg(name)};
+        return {{}, QStringLiteral("%1 is a folder.").arg(Named(file.filePath()))};
     }
     return {file.absoluteFilePath(), {}};
 }
