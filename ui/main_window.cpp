@@ -250,10 +250,14 @@ void MainWindow::cmdOpen_Click() {
     if (!settlePending(Losing::ByOpening)) {
         return;
     }
-    // A new dialog object for every press: nothing of an earlier dialog carries over.
-    clsCommonDialog dialog(dialogs_);
-    const std::int32_t flags = kOpenDialogFlags;
-    loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
+    try {
+        // A new dialog object for every press: nothing of an earlier dialog carries over.
+        clsCommonDialog dialog(dialogs_);
+        const std::int32_t flags = kOpenDialogFlags;
+        loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
+    } catch (const std::exception& error) {
+        showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
+    }
 }
 
 void MainWindow::cmdSave_Click() {
