@@ -453,6 +453,7 @@ void MainWindow::loadTelling(const QString& chosen) {
 }
 
 void MainWindow::openImage(const QString& path) {
+    endQuestion();
     if (settlePending(Losing::ByOpening)) {
         loadTelling(path);
     }
