@@ -6,6 +6,7 @@
 #include "ui/artwork.h"
 #include "ui/command_button.h"
 #include "ui/common_dialog.h"
+#include "ui/dropped_image.h"
 #include "ui/field_list.h"
 #include "ui/fixed_lists.h"
 #include "ui/font_fit.h"
@@ -17,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -118,6 +120,7 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     offerSave();
     announcer_ = new Announcer(*this);
     new HeldKeys(this);
+    setAcceptDrops(true); // a game image dropped on the window opens as by Open
 #if QT_CONFIG(sessionmanager)
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &MainWindow::commitData);
 #endif
@@ -251,12 +254,7 @@ void MainWindow::cmdOpen_Click() {
         // A new dialog object for every press: nothing of an earlier dialog carries over.
         clsCommonDialog dialog(dialogs_);
         const std::int32_t flags = kOpenDialogFlags;
-        const QString chosen =
-            dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags);
-        const LoadResult result = load(ImagePathFromDialog(chosen));
-        if (result.status == LoadStatus::Refused) {
-            showProblem(result.message, result.advice, result.details);
-        }
+        loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
     } catch (const std::exception& error) {
         showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
     }
@@ -441,6 +439,57 @@ void MainWindow::commitData(QSessionManager& manager) {
         manager.cancel();
     }
     manager.release();
+}
+
+void MainWindow::loadTelling(const QString& chosen) {
+    try {
+        const LoadResult result = load(ImagePathFromDialog(chosen));
+        if (result.status == LoadStatus::Refused) {
+            showProblem(result.message, result.advice, result.details);
+        }
+    } catch (const std::exception& error) {
+        showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
+    }
+}
+
+void MainWindow::openImage(const QString& path) {
+    endQuestion();
+    if (settlePending(Losing::ByOpening)) {
+        loadTelling(path);
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    TakeDrag(*event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    TakeDrag(*event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (event->mimeData() == nullptr || !TakeDrag(*event)) {
+        return;
+    }
+    const DroppedImage dropped = ReadDrop(*event->mimeData());
+    if (dropped.path.isEmpty()) {
+        // The source learns that nothing was taken.
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
+    // The source waits for the drop to end, on some systems with its window held: the question
+    // and the messages come after.
+    QMetaObject::invokeMethod(
+        this,
+        [this, dropped] {
+            if (dropped.path.isEmpty()) {
+                showProblem("Drop one game image file on the window to open it.",
+                            dropped.refusal.toStdString(), {});
+            } else {
+                openImage(dropped.path);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace kelvarin

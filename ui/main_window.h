@@ -14,6 +14,9 @@
 class QAbstractItemModel;
 class QCloseEvent;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QEvent;
 class QGroupBox;
 class QMessageBox;
@@ -54,6 +57,10 @@ class MainWindow final : public QWidget {
     // What would lose the changes that are not saved.
     enum class Losing { ByClosing, ByOpening };
 
+    // Opens the image at `path` as Open opens the file chosen in its dialog, after the same
+    // question when changes are not saved: a file named on the command line, or dropped.
+    void openImage(const QString& path);
+
     // Takes the requests to end that come from outside (signals, the console) the way the
     // window's close button is taken: at once with nothing pending, otherwise after asking. The
     // same request made again while it asks is a person insisting: endNowAsked.
@@ -67,6 +74,11 @@ class MainWindow final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
     // The window fits itself to its screen as it is shown, and whenever the screen changes.
     void showEvent(QShowEvent* event) override;
+    // One file dropped on the window opens as by Open. A drag is taken when it carries files;
+    // a drop of anything but one file is refused with what the window takes.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     // The passes reach the lists by their control names, as the window's children.
@@ -116,6 +128,8 @@ class MainWindow final : public QWidget {
     QComboBox* addList(QGroupBox* frame, std::string_view name, const QRect& twips,
                        QAbstractItemModel* entries, const QString& fieldName);
     void addCredits();
+    // Loads what was chosen, dropped or named, and tells why when the file is refused.
+    void loadTelling(const QString& chosen);
 
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;

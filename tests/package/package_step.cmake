@@ -106,11 +106,21 @@ if(STEP STREQUAL "contents")
     endforeach()
     execute_process(COMMAND dpkg-deb -f ${DEB} OUTPUT_VARIABLE control COMMAND_ERROR_IS_FATAL ANY)
     message("${control}")
-    foreach(field IN ITEMS "Package: kelvarin" "Version: ${VERSION}" "Maintainer: [^\n]+"
-                           "Section: [^\n]+" "Depends: [^\n]*libqt6widgets6"
-                           "Description: [^\n]+\n [^\n]+\n [^\n]+\n [^\n]+")
-        if(NOT control MATCHES "(^|\n)${field}")
-            message(SEND_ERROR "no control field matches '${field}'")
+    # The desktop entry as installed: a file manager offers Kelvarin for .nds files and hands it
+    # the file.
+    execute_process(COMMAND dpkg-deb --fsys-tarfile ${DEB}
+                    COMMAND tar -xOf - ./usr/share/applications/org.kelvarin.Kelvarin.desktop
+                    OUTPUT_VARIABLE entry COMMAND_ERROR_IS_FATAL ANY)
+    foreach(check IN ITEMS "control|Package: kelvarin" "control|Version: ${VERSION}"
+                           "control|Maintainer: [^\n]+" "control|Section: [^\n]+"
+                           "control|Depends: [^\n]*libqt6widgets6"
+                           "control|Description: [^\n]+\n [^\n]+\n [^\n]+\n [^\n]+"
+                           "entry|Exec=kelvarin %f\n"
+                           "entry|MimeType=application/x-nintendo-ds-rom;\n")
+        string(REGEX REPLACE "\\|.*" "" in "${check}")
+        string(REGEX REPLACE "^[a-z]+\\|" "" field "${check}")
+        if(NOT "${${in}}" MATCHES "(^|\n)${field}")
+            message(SEND_ERROR "no line of the ${in} matches '${field}'")
         endif()
     endforeach()
     list(LENGTH found count)

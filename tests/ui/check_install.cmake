@@ -21,7 +21,7 @@ foreach(path IN ITEMS bin/kelvarin share/applications/org.kelvarin.Kelvarin.desk
 endforeach()
 
 file(STRINGS ${PREFIX}/share/applications/org.kelvarin.Kelvarin.desktop entry)
-if(NOT "Exec=kelvarin" IN_LIST entry OR NOT "Icon=kelvarin" IN_LIST entry)
+if(NOT "Exec=kelvarin %f" IN_LIST entry OR NOT "Icon=kelvarin" IN_LIST entry)
     message(FATAL_ERROR "the desktop entry does not start kelvarin with its icon")
 endif()
 
