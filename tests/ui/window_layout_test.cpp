@@ -170,6 +170,110 @@ TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
     EXPECT_GE(QFontInfo(window.font()).pointSizeF(), 7.0);
 }
 
+// The application's font for as long as it lives, as a desktop's settings would set it; the
+// windows hear of it once the event loop runs.
+class PersonsFont {
+  public:
+    explicit PersonsFont(const QFont& font) {
+        QApplication::setFont(font);
+        QCoreApplication::processEvents();
+    }
+    ~PersonsFont() {
+        QApplication::setFont(before_);
+        QCoreApplication::processEvents();
+    }
+    PersonsFont(const PersonsFont&) = delete;
+    PersonsFont& operator=(const PersonsFont&) = delete;
+
+  private:
+    QFont before_ = QApplication::font();
+};
+
+// A person's larger font grows every part of the layout by one scale, at least the font's own,
+// and the text is drawn in it, uncut; a font no larger leaves the window exactly as designed.
+// A window made at the font and the fixture's window, which meets the font while it runs with
+// a change pending, come out the same.
+TEST_F(WindowLayoutTest, ALargerFontGrowsTheLayoutAndKeepsItsSize) {
+#ifdef _WIN32
+    if (QApplication::platformName() == QLatin1String("offscreen")) {
+        GTEST_SKIP() << "Qt's offscreen platform on Windows has no font database";
+    }
+#endif
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
+    list("G1P1")->setCurrentIndex(list("G1P1")->currentIndex() + 1);
+    const std::map<QString, int> chosen = selections();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect free = window.screen()->availableGeometry();
+    const QSize designed(457, 769);
+    const QRect species(56, 64, 145, 21); // G1P1 in its frame
+    const QRect leader(16, 24, 81, 17);   // Leader1, the narrowest label
+
+    const struct {
+        const char* what;
+        const char* family; // the platform's when empty
+        qreal points;
+        bool grows;
+    } rows[] = {
+        {"reference size", "", kReferencePointSize, false},
+        {"smaller", "", 7, false},
+        {"another family of the same size", "DejaVu Serif", kReferencePointSize, false},
+        {"14 pt", "", 14, true},
+        {"18 pt", "", 18, true},
+    };
+    for (const auto& row : rows) {
+        QFont font = QApplication::font();
+        if (*row.family != '\0') {
+            font.setFamily(QLatin1String(row.family));
+        }
+        font.setPointSizeF(row.points);
+        const PersonsFont persons(font);
+        const MainWindow made(dialogs);
+        const auto* madeList = made.findChild<QComboBox*>(QStringLiteral("G1P1"));
+        const auto* madeLeader = made.findChild<QLabel*>(QStringLiteral("Leader1"));
+        ASSERT_NE(madeList, nullptr) << row.what;
+        ASSERT_NE(madeLeader, nullptr) << row.what;
+        if (!row.grows) {
+            EXPECT_EQ(made.size(), designed) << row.what;
+            EXPECT_EQ(madeList->geometry(), species) << row.what;
+            EXPECT_EQ(madeLeader->geometry(), leader) << row.what;
+        } else {
+            // One scale for all, at least the font's; pixels round each on their own.
+            const qreal ratio = row.points / kReferencePointSize;
+            const qreal scale = qreal(made.width()) / designed.width();
+            EXPECT_GE(scale, ratio) << row.what;
+            for (const qreal grown : {qreal(made.height()) / designed.height(),
+                                      qreal(madeList->height()) / species.height(),
+                                      qreal(madeList->width()) / species.width(),
+                                      qreal(madeLeader->width()) / leader.width()}) {
+                EXPECT_NEAR(grown, scale, 0.05) << row.what;
+            }
+            EXPECT_GE(QFontInfo(made.font()).pointSizeF(), row.points - 0.01) << row.what;
+            EXPECT_GE(QFontInfo(madeList->font()).pointSizeF(), row.points - 0.01) << row.what;
+        }
+        for (const CutOffText& cut : CutOffTexts(TextBoxesOf(made), made.font())) {
+            ADD_FAILURE() << row.what << ": " << cut.owner.toStdString() << " cut";
+        }
+        // The running window lays itself out the same, on its screen, and loses nothing.
+        EXPECT_EQ(window.size().boundedTo(made.size()), window.size()) << row.what;
+        EXPECT_EQ(list("G1P1")->geometry(), madeList->geometry()) << row.what;
+        EXPECT_EQ(window.findChild<QScrollArea*>()->widget()->size(), made.size()) << row.what;
+        EXPECT_EQ(window.font(), made.font()) << row.what;
+        EXPECT_TRUE(free.contains(window.frameGeometry())) << row.what;
+        EXPECT_EQ(selections(), chosen) << row.what;
+        EXPECT_TRUE(window.isWindowModified()) << row.what;
+    }
+    EXPECT_EQ(list("G1P1")->geometry(), species);
+    // A new theme with the same font leaves the size the person gave the window.
+    window.resize(designed - QSize(100, 100));
+    QEvent themeChange(QEvent::ThemeChange);
+    QApplication::sendEvent(&window, &themeChange);
+    EXPECT_EQ(window.size(), designed - QSize(100, 100));
+}
+
 TEST(TextFit, ReportsATextTooWideOrTooTallForItsBox) {
     QWidget root;
     auto* label = new QLabel(QStringLiteral("A leader with a rather long name"), &root);
@@ -606,7 +710,8 @@ TEST(ScreenFit, KeepsTheLastDevicePixelOnTheScreen) {
 
 // Whatever screen the suite runs on. CTest runs this case once more on each of the screens in
 // tests/ui/screens: a large one, what a 48-pixel panel leaves of a 1280 x 720 laptop, and
-// 1920 x 1080 at 150 %.
+// 1920 x 1080 at 150 %; and on the laptop and the large screen with a person's font of 14 and
+// 18 pt, which grows the window.
 TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     const std::string image = dir.file("image.nds");
     MakeRosterImage(image);
@@ -621,7 +726,12 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     const QRect free = window.screen()->availableGeometry();
     auto* view = window.findChild<QScrollArea*>();
     ASSERT_NE(view, nullptr);
-    const QSize designed(457, 769);
+    const QSize designed = view->widget()->size();
+    const QPoint lastPlace = list("G8P4")->mapTo(view->widget(), QPoint(0, 0));
+    if (FontRatio(QApplication::font()) <= 1) {
+        EXPECT_EQ(designed, QSize(457, 769));
+        EXPECT_EQ(lastPlace, QPoint(296, 672));
+    }
     EXPECT_TRUE(free.contains(window.frameGeometry()))
         << "free area " << free.width() << "x" << free.height() << ", window "
         << window.frameGeometry().width() << "x" << window.frameGeometry().height();
@@ -636,8 +746,6 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     } else {
         EXPECT_LT(window.height() * window.width(), designed.height() * designed.width());
     }
-    // The controls keep their places against each other whether or not the view scrolls.
-    EXPECT_EQ(list("G8P4")->mapTo(view->widget(), QPoint(0, 0)), QPoint(296, 672));
 
     QWidget* focused = button("cmdOpen");
     focused->setFocus();
@@ -695,7 +803,7 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
         view->verticalScrollBar()->setValue(0);
         view->horizontalScrollBar()->setValue(0);
         window.resize(size);
-        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), QPoint(296, 672)) << size.width();
+        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), lastPlace) << size.width();
         EXPECT_EQ(view->geometry(), fits ? QRect(QPoint(), designed) : window.rect())
             << size.width();
     }
