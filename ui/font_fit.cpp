@@ -61,8 +61,8 @@ constexpr qreal kHintingAllowance = 0.98;
 constexpr qreal kSemiCondensedWidth = qreal(QFont::SemiCondensed) / qreal(QFont::Unstretched);
 constexpr qreal kNoLimit = std::numeric_limits<qreal>::infinity();
 // Growing the layout for a person's font: at least this much a step, and so many steps at most.
-constexpr qreal kSmallestScaleStep = 1.02;
-constexpr int kScaleAttempts = 12;
+constexpr qreal kSmallestScaleStep = 1.005;
+constexpr int kScaleAttempts = 24;
 
 QSize Size(const QRect& twips, qreal scale) {
     return PixelRect(twips, scale).size();
@@ -82,7 +82,7 @@ class TextMeasure {
     // The text's width where it may matter against `limit`; an estimate where it clearly fits.
     int width(const QString& text, int limit) {
         const int estimate = estimatedWidth(text);
-        return estimate + margin_ <= limit ? estimate : metrics_.horizontalAdvance(text);
+        return estimate + margin_ <= limit ? estimate : qCeil(metrics_.horizontalAdvance(text));
     }
 
   private:
