@@ -181,7 +181,10 @@ QSize FrameTitleRoom(int frameWidth, int firstControlTop) {
     return {frameWidth - 2 * kFrameTitleMargin, firstControlTop};
 }
 
-std::vector<TextBox> CaptionBoxes(const QStyle& style, qreal scale) {
+std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
+                                     const QStringList& levelEntries, qreal scale) {
+    // Lists are ordered last: they are the costliest to measure, and most fonts that do not
+    // fit already fail on a caption.
     std::vector<TextBox> boxes;
     for (const PlacedText& button : {kOpenButton, kSaveButton}) {
         boxes.push_back({ToQString(button.name),
@@ -207,27 +210,15 @@ std::vector<TextBox> CaptionBoxes(const QStyle& style, qreal scale) {
     boxes.push_back({ToQString(kCreditsLabel.name),
                      LabelRoom(Size(kCreditsLabel.twips, scale)),
                      {ToQString(kCreditsLabel.text)}});
-    return boxes;
-}
 
-std::vector<TextBox> ListBoxes(const QStyle& style, const QStringList& speciesEntries,
-                               const QStringList& levelEntries, qreal scale) {
     // Every list of a kind has the same size, so one box per kind covers them all.
     const QSize levelRoom = ListRoom(style, Size(kFirstLevelListTwips, scale));
     const QSize speciesRoom = ListRoom(style, Size(kFirstSpeciesListTwips, scale));
-    return {{QStringLiteral("level lists"), levelRoom, levelEntries},
-            {QStringLiteral("level placeholders"), levelRoom, {kLevelPlaceholderEntry}},
-            {QStringLiteral("species lists"), speciesRoom, speciesEntries},
-            {QStringLiteral("species placeholders"), speciesRoom, {kSpeciesPlaceholderEntry}}};
-}
-
-std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
-                                     const QStringList& levelEntries, qreal scale) {
-    // Lists come last: they are the costliest to measure, and most fonts that do not fit
-    // already fail on a caption.
-    std::vector<TextBox> boxes = CaptionBoxes(style, scale);
-    std::vector<TextBox> lists = ListBoxes(style, speciesEntries, levelEntries, scale);
-    boxes.insert(boxes.end(), lists.begin(), lists.end());
+    boxes.push_back({QStringLiteral("level lists"), levelRoom, levelEntries});
+    boxes.push_back({QStringLiteral("level placeholders"), levelRoom, {kLevelPlaceholderEntry}});
+    boxes.push_back({QStringLiteral("species lists"), speciesRoom, speciesEntries});
+    boxes.push_back(
+        {QStringLiteral("species placeholders"), speciesRoom, {kSpeciesPlaceholderEntry}});
     return boxes;
 }
 

@@ -59,10 +59,7 @@ QSize FrameTitleRoom(int frameWidth, int firstControlTop);
 
 // Every text of the editor window with the room `style` leaves it, worked out from the window's
 // layout alone at `scale` (ui/window_layout.h), so that its font can be chosen before any control
-// exists: the captions, titles and labels, and the lists' entries.
-std::vector<TextBox> CaptionBoxes(const QStyle& style, qreal scale = 1.0);
-std::vector<TextBox> ListBoxes(const QStyle& style, const QStringList& speciesEntries,
-                               const QStringList& levelEntries, qreal scale = 1.0);
+// exists.
 std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
                                      const QStringList& levelEntries, qreal scale = 1.0);
 
