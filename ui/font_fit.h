@@ -74,7 +74,7 @@ QFont FontThatFits(const std::vector<TextBox>& boxes, const QFont& base);
 inline constexpr qreal kReferencePointSize = 9.0;
 
 // How much larger `person` is than the reference size, by the line spacing of its own family,
-// so that another family of the same size counts as no larger; at most 1 for a smaller font.
+// so that another family of the same size counts as no larger; below 1 for a smaller font.
 qreal FontRatio(const QFont& person);
 
 // The window's font and the scale of its layout for the person's font.
