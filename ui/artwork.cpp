@@ -62,9 +62,8 @@ void PixelArtLabel::paintEvent(QPaintEvent* event) {
     }
     const qreal ratio = devicePixelRatioF();
     const QRect room = contentsRect();
-    const int roomTimes = std::min(qFloor(room.width() * ratio) / art.width(),
-                                   qFloor(room.height() * ratio) / art.height());
-    const int times = std::max(1, std::min(qFloor(ratio), roomTimes));
+    const int times = std::max(1, std::min(qFloor(room.width() * ratio) / art.width(),
+                                           qFloor(room.height() * ratio) / art.height()));
     QPixmap drawn = times == 1 ? art : Enlarged(art, times);
     drawn.setDevicePixelRatio(ratio);
 

@@ -16,10 +16,10 @@ namespace kelvarin {
 QIcon ApplicationIcon(qreal scale);
 QPixmap GymPicture(int gym); // 21 x 21, the head of the gym's leader; gym 1 to 8
 
-// A picture box for pixel art. On a screen that scales the window, smoothing or stretching by a
-// fraction would blur the art or make its pixels uneven, so the picture is drawn in whole
-// screen pixels per picture pixel, without smoothing: twice as large at 200 %, as drawn at
-// 125 % and 150 %, never larger than the box.
+// A picture box for pixel art. On a screen that scales the window, or in a window grown for a
+// larger font, smoothing or stretching by a fraction would blur the art or make its pixels
+// uneven, so the picture is drawn in whole screen pixels per picture pixel, without smoothing:
+// as many as the box holds, so twice as large at 200 %, as drawn at 125 % and 150 %.
 class PixelArtLabel final : public QLabel {
   public:
     using QLabel::QLabel;

@@ -60,9 +60,12 @@ constexpr qreal kHintingAllowance = 0.98;
 // How wide a semi-condensed text is against the same text unstretched.
 constexpr qreal kSemiCondensedWidth = qreal(QFont::SemiCondensed) / qreal(QFont::Unstretched);
 constexpr qreal kNoLimit = std::numeric_limits<qreal>::infinity();
+// Growing the layout for a person's font: at least this much a step, and so many steps at most.
+constexpr qreal kSmallestScaleStep = 1.005;
+constexpr int kScaleAttempts = 24;
 
-QSize Size(const QRect& twips) {
-    return PixelRect(twips).size();
+QSize Size(const QRect& twips, qreal scale) {
+    return PixelRect(twips, scale).size();
 }
 
 // Measures texts in one font cheaply. A width is first estimated from the advances of its
@@ -79,7 +82,7 @@ class TextMeasure {
     // The text's width where it may matter against `limit`; an estimate where it clearly fits.
     int width(const QString& text, int limit) {
         const int estimate = estimatedWidth(text);
-        return estimate + margin_ <= limit ? estimate : metrics_.horizontalAdvance(text);
+        return estimate + margin_ <= limit ? estimate : qCeil(metrics_.horizontalAdvance(text));
     }
 
   private:
@@ -104,7 +107,8 @@ class TextMeasure {
 // How the texts of all boxes come out in one font.
 struct Survey {
     bool fits = true;
-    qreal worstWidthRatio = 0; // the largest of a text's width over its room's
+    qreal worstWidthRatio = 0;  // the largest of a text's width over its room's
+    qreal worstHeightRatio = 0; // the same of the line height
 };
 
 Survey SurveyBoxes(const std::vector<TextBox>& boxes, const QFont& font) {
@@ -118,6 +122,8 @@ Survey SurveyBoxes(const std::vector<TextBox>& boxes, const QFont& font) {
             survey.worstWidthRatio =
                 std::max(survey.worstWidthRatio, qreal(width) / std::max(box.room.width(), 1));
         }
+        survey.worstHeightRatio = std::max(
+            survey.worstHeightRatio, qreal(measure.height()) / std::max(box.room.height(), 1));
     }
     return survey;
 }
@@ -176,38 +182,38 @@ QSize FrameTitleRoom(int frameWidth, int firstControlTop) {
 }
 
 std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
-                                     const QStringList& levelEntries) {
+                                     const QStringList& levelEntries, qreal scale) {
     // Lists are ordered last: they are the costliest to measure, and most fonts that do not
     // fit already fail on a caption.
     std::vector<TextBox> boxes;
     for (const PlacedText& button : {kOpenButton, kSaveButton}) {
         boxes.push_back({ToQString(button.name),
-                         ButtonRoom(style, Size(button.twips)),
+                         ButtonRoom(style, Size(button.twips, scale)),
                          {ToQString(button.text)}});
     }
-    const QSize titleRoom =
-        FrameTitleRoom(TwipsToPixels(kGymFrameWidthTwips), TwipsToPixels(kPictureTwips.top()));
+    const QSize titleRoom = FrameTitleRoom(TwipsToPixels(kGymFrameWidthTwips, scale),
+                                           TwipsToPixels(kPictureTwips.top(), scale));
     for (const GymFrameLayout& gym : kGymFrames) {
         // Styles leave a blank after a frame title.
         boxes.push_back(
             {ToQString(gym.frame), titleRoom, {ToQString(gym.caption) + QLatin1Char(' ')}});
         boxes.push_back({ToQString(gym.leaderLabel),
-                         LabelRoom(Size(LeaderLabelTwips(gym))),
+                         LabelRoom(Size(LeaderLabelTwips(gym), scale)),
                          {ToQString(gym.leaderText)}});
         boxes.push_back({ToQString(gym.levelHeading),
-                         LabelRoom(Size(kLevelHeadingTwips)),
+                         LabelRoom(Size(kLevelHeadingTwips, scale)),
                          {ToQString(kLevelHeadingText)}});
         boxes.push_back({ToQString(gym.speciesHeading),
-                         LabelRoom(Size(kSpeciesHeadingTwips)),
+                         LabelRoom(Size(kSpeciesHeadingTwips, scale)),
                          {ToQString(kSpeciesHeadingText)}});
     }
     boxes.push_back({ToQString(kCreditsLabel.name),
-                     LabelRoom(Size(kCreditsLabel.twips)),
+                     LabelRoom(Size(kCreditsLabel.twips, scale)),
                      {ToQString(kCreditsLabel.text)}});
 
     // Every list of a kind has the same size, so one box per kind covers them all.
-    const QSize levelRoom = ListRoom(style, Size(kFirstLevelListTwips));
-    const QSize speciesRoom = ListRoom(style, Size(kFirstSpeciesListTwips));
+    const QSize levelRoom = ListRoom(style, Size(kFirstLevelListTwips, scale));
+    const QSize speciesRoom = ListRoom(style, Size(kFirstSpeciesListTwips, scale));
     boxes.push_back({QStringLiteral("level lists"), levelRoom, levelEntries});
     boxes.push_back({QStringLiteral("level placeholders"), levelRoom, {kLevelPlaceholderEntry}});
     boxes.push_back({QStringLiteral("species lists"), speciesRoom, speciesEntries});
@@ -239,6 +245,32 @@ QFont FontThatFits(const std::vector<TextBox>& boxes, const QFont& base) {
         }
     }
     return candidate;
+}
+
+qreal FontRatio(const QFont& person) {
+    QFont reference = person;
+    reference.setPointSizeF(kReferencePointSize);
+    return QFontMetricsF(person).height() / QFontMetricsF(reference).height();
+}
+
+WindowFit FitWindow(const QStyle& style, const QStringList& speciesEntries,
+                    const QStringList& levelEntries, const QFont& person) {
+    const qreal ratio = FontRatio(person);
+    if (ratio <= 1) {
+        return {FontThatFits(WindowTextBoxes(style, speciesEntries, levelEntries), person), 1};
+    }
+    // The rooms grow a little less than the scale, by the styles' margins, so the scale is
+    // raised by what the tightest text still lacks until every one fits.
+    qreal scale = ratio;
+    for (int attempt = 0; attempt < kScaleAttempts; ++attempt) {
+        const Survey survey =
+            SurveyBoxes(WindowTextBoxes(style, speciesEntries, levelEntries, scale), person);
+        if (survey.fits) {
+            break;
+        }
+        scale *= std::max({kSmallestScaleStep, survey.worstWidthRatio, survey.worstHeightRatio});
+    }
+    return {person, scale};
 }
 
 } // namespace kelvarin

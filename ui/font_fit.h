@@ -58,13 +58,38 @@ QSize ListRoom(const QStyle& style, QSize list);
 QSize FrameTitleRoom(int frameWidth, int firstControlTop);
 
 // Every text of the editor window with the room `style` leaves it, worked out from the window's
-// layout alone, so that its font can be chosen before any control exists.
+// layout alone at `scale` (ui/window_layout.h), so that its font can be chosen before any control
+// exists.
 std::vector<TextBox> WindowTextBoxes(const QStyle& style, const QStringList& speciesEntries,
-                                     const QStringList& levelEntries);
+                                     const QStringList& levelEntries, qreal scale = 1.0);
 
 // A font in which every text fits its box: `base` if it fits, else the first that fits of its
 // smaller sizes in half points, trying the semi-condensed form of each size after the normal
 // one. Sizes that by proportion cannot fit are not tried. When none fits, the smallest tried.
 QFont FontThatFits(const std::vector<TextBox>& boxes, const QFont& base);
+
+// The size of the font that desktops hand programs unless the person chose another, and for
+// which the window's fixed layout is fitted: Qt's own on Linux desktops, the message font of
+// Windows (Segoe UI 9 pt at 100 %).
+inline constexpr qreal kReferencePointSize = 9.0;
+
+// How much larger `person` is than the reference size, by the line spacing of its own family,
+// so that another family of the same size counts as no larger; below 1 for a smaller font.
+qreal FontRatio(const QFont& person);
+
+// The window's font and the scale of its layout for the person's font.
+struct WindowFit {
+    QFont font;
+    qreal scale = 1; // of every twip of the layout
+};
+
+// For a font no larger than the reference, the layout as designed in the largest font that fits
+// it (FontThatFits), as always. For a larger one, the person's font itself, and the layout grown
+// by the font's ratio and further until every text fits its box uncut: the person reads at the
+// size they chose, and a screen too small for the window scrolls. The narrowest box, gym 1's
+// leader label, is why the layout grows more than the font: at the reference size too its text
+// fits only in a smaller font.
+WindowFit FitWindow(const QStyle& style, const QStringList& speciesEntries,
+                    const QStringList& levelEntries, const QFont& person);
 
 } // namespace kelvarin

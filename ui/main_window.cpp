@@ -53,10 +53,11 @@ QRect Shifted(QRect twips, int rows) {
 const QString kPlaceholderDescription =
     QStringLiteral("Placeholder: not read from the image and not saved");
 
-QLabel* AddLabel(QWidget* parent, std::string_view name, const QString& text, const QRect& twips) {
+QLabel* AddLabel(QWidget* parent, std::string_view name, const QString& text, const QRect& twips,
+                 PlacedControls& placed) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(ToQString(name));
-    label->setGeometry(PixelRect(twips));
+    placed.place(*label, twips);
     return label;
 }
 
@@ -90,14 +91,11 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
     setObjectName(QStringLiteral("cmdOpen"));
     setWindowTitle(kCaption + QStringLiteral("[*]"));
     setWindowIcon(ApplicationIcon(devicePixelRatioF()));
-    const QSize client(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
-    resize(client);
     // Chosen before any control exists, so that every control is made in it: changing the font
-    // of 52 built lists would make each build its drop-down list at once. The texts are measured
-    // in the style the lists are drawn in.
-    const QStyle& drawnIn = UseCompactComboStyle();
-    setFont(FontThatFits(
-        WindowTextBoxes(drawnIn, models_->speciesEntries(), models_->levelEntries()), font()));
+    // of 52 built lists would make each build its drop-down list at once.
+    const WindowFit fit = fitFont();
+    const QSize client = ClientPixels(fit.scale);
+    resize(client);
     view_ = AddFittedView(*this, client);
 
     // Created in keyboard order: Open, Save, then each gym's rows from top to bottom.
@@ -128,10 +126,20 @@ MainWindow::MainWindow(FileDialogBackend& dialogs, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
+WindowFit MainWindow::fitFont() {
+    // The texts are measured in the style the lists are drawn in.
+    fittedFor_ = QApplication::font();
+    WindowFit fit = FitWindow(UseCompactComboStyle(), models_->speciesEntries(),
+                              models_->levelEntries(), fittedFor_);
+    setFont(fit.font);
+    placed_.setScale(fit.scale);
+    return fit;
+}
+
 QPushButton* MainWindow::addButton(const PlacedText& placed) {
     auto* button = new CommandButton(ToQString(placed.text), view_->widget());
     button->setObjectName(ToQString(placed.name));
-    button->setGeometry(PixelRect(placed.twips));
+    placed_.place(*button, placed.twips);
     button->setAutoDefault(false);
     button->installEventFilter(this); // for Enter
     return button;
@@ -142,15 +150,16 @@ void MainWindow::addGymFrame(const GymFrameLayout& gym) {
     frame->setObjectName(ToQString(gym.frame));
     const int height =
         gym.members == kMaxMembers ? kFourMemberFrameHeightTwips : kThreeMemberFrameHeightTwips;
-    frame->setGeometry(PixelRect({gym.leftTwips, gym.topTwips, kGymFrameWidthTwips, height}));
+    placed_.place(*frame, {gym.leftTwips, gym.topTwips, kGymFrameWidthTwips, height});
 
-    AddLabel(frame, gym.leaderLabel, ToQString(gym.leaderText), LeaderLabelTwips(gym));
-    AddLabel(frame, gym.levelHeading, ToQString(kLevelHeadingText), kLevelHeadingTwips);
-    AddLabel(frame, gym.speciesHeading, ToQString(kSpeciesHeadingText), kSpeciesHeadingTwips);
+    AddLabel(frame, gym.leaderLabel, ToQString(gym.leaderText), LeaderLabelTwips(gym), placed_);
+    AddLabel(frame, gym.levelHeading, ToQString(kLevelHeadingText), kLevelHeadingTwips, placed_);
+    AddLabel(frame, gym.speciesHeading, ToQString(kSpeciesHeadingText), kSpeciesHeadingTwips,
+             placed_);
 
     auto* picture = new PixelArtLabel(frame);
     picture->setObjectName(ToQString(gym.picture));
-    picture->setGeometry(PixelRect(kPictureTwips));
+    placed_.place(*picture, kPictureTwips);
     picture->setFrameStyle(QFrame::Box | QFrame::Plain);
     picture->setAlignment(Qt::AlignCenter);
     picture->setPixmap(GymPicture(gym.gym));
@@ -180,7 +189,7 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
     list->setObjectName(ToQString(name));
     list->setModel(entries);
     list->setCurrentIndex(-1);
-    list->setGeometry(PixelRect(twips));
+    placed_.place(*list, twips);
     // What a screen reader calls the list, whatever entry it shows; the entry is its value.
     list->setAccessibleName(fieldName);
     // A wheel turned over the window must not change a value on its way past: a list takes the
@@ -193,8 +202,9 @@ QComboBox* MainWindow::addList(QGroupBox* frame, std::string_view name, const QR
 void MainWindow::addCredits() {
     auto* strip = new QGroupBox(view_->widget());
     strip->setObjectName(ToQString(kCreditsFrame));
-    strip->setGeometry(PixelRect(kCreditsFrameTwips));
-    AddLabel(strip, kCreditsLabel.name, ToQString(kCreditsLabel.text), kCreditsLabel.twips);
+    placed_.place(*strip, kCreditsFrameTwips);
+    AddLabel(strip, kCreditsLabel.name, ToQString(kCreditsLabel.text), kCreditsLabel.twips,
+             placed_);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -216,6 +226,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::event(QEvent* event) {
+    // A desktop's new font comes as a new application font, or with a new theme.
+    const bool mayChangeFont =
+        event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::ThemeChange;
+    if (mayChangeFont && QApplication::font() != fittedFor_) {
+        Refit(*this, *view_, ClientPixels(fitFont().scale));
+    }
+    return QWidget::event(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

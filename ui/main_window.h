@@ -3,7 +3,9 @@
 #include "roster/roster.h"
 #include "ui/common_dialog.h"
 #include "ui/end_requests.h"
+#include "ui/window_layout.h"
 
+#include <QFont>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,6 +33,7 @@ class Announcer;
 class FixedListModels;
 struct GymFrameLayout;
 struct PlacedText;
+struct WindowFit;
 
 // Gives the window's lists and buttons the accessible interfaces a screen reader needs. Qt picks
 // a widget's interface by its class name and keeps the first one it makes: called once at
@@ -71,6 +74,9 @@ class MainWindow final : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A new application font, such as the person's from the desktop's settings, lays the
+    // window out again; selections and changes stay.
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // The window fits itself to its screen as it is shown, and whenever the screen changes.
     void showEvent(QShowEvent* event) override;
@@ -123,6 +129,8 @@ class MainWindow final : public QWidget {
     // Save is there to press once an image is open.
     void offerSave();
 
+    // Takes the font of the application and the layout's scale that goes with it.
+    WindowFit fitFont();
     QPushButton* addButton(const PlacedText& placed);
     void addGymFrame(const GymFrameLayout& gym);
     QComboBox* addList(QGroupBox* frame, std::string_view name, const QRect& twips,
@@ -134,6 +142,8 @@ class MainWindow final : public QWidget {
     FileDialogBackend& dialogs_;
     std::unique_ptr<FixedListModels> models_;
     QScrollArea* view_ = nullptr; // holds every control
+    PlacedControls placed_;
+    QFont fittedFor_; // the application's font that the window's font and scale are for
     bool followsScreen_ = false;
     NamedLists lists_{*this};
     std::string ImagePath;

@@ -149,6 +149,15 @@ void FitToScreen(QWidget& window, QScrollArea& view) {
     }
 }
 
+void Refit(QWidget& window, QScrollArea& view, QSize designed) {
+    view.widget()->resize(designed);
+    FollowWindow(view, false);
+    window.resize(designed);
+    if (window.isVisible()) {
+        FitToScreen(window, view);
+    }
+}
+
 void OnScreenChange(QWidget& window, const std::function<void()>& fit) {
     // Every screen is watched, and only the window's own counts: a window that moves to another
     // screen needs nothing to be connected anew.

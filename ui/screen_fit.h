@@ -46,6 +46,10 @@ QScrollArea* AddFittedView(QWidget& window, QSize designed);
 // the place that the free area of its screen allows.
 void FitToScreen(QWidget& window, QScrollArea& view);
 
+// Gives the content of `view` a new designed size, and `window` the size that its screen allows
+// for it, as when it was first shown.
+void Refit(QWidget& window, QScrollArea& view, QSize designed);
+
 // Calls `fit` whenever shown `window` moves to another screen or its screen changes size or
 // scale, for as long as the window lives.
 void OnScreenChange(QWidget& window, const std::function<void()>& fit);

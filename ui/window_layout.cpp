@@ -1,5 +1,7 @@
 #include "ui/window_layout.h"
 
+#include <QWidget>
+
 namespace kelvarin {
 
 namespace {
@@ -34,6 +36,18 @@ MemberRow ListNames(const GymFrameLayout& gym, int row) {
     const RosterSlot* species = FindSlot(gym.gym, row + 1, SlotKind::Species);
     return {level ? level->control : std::string_view(),
             species ? species->control : std::string_view()};
+}
+
+void PlacedControls::place(QWidget& control, const QRect& twips) {
+    placed_.emplace_back(&control, twips);
+    control.setGeometry(PixelRect(twips, scale_));
+}
+
+void PlacedControls::setScale(qreal scale) {
+    scale_ = scale;
+    for (const auto& [control, twips] : placed_) {
+        control->setGeometry(PixelRect(twips, scale_));
+    }
 }
 
 QString FieldName(int gym, int member, SlotKind kind) {

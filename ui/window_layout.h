@@ -3,26 +3,34 @@
 #include "roster/roster_slot.h"
 
 #include <QRect>
+#include <QSize>
 #include <QString>
+#include <QtGlobal>
 
 #include <array>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+class QWidget;
 
 // Where every control of the editor window sits, in twips as the window was designed, and what
 // it is called. Child positions are relative to their frame.
 namespace kelvarin {
 
-// The window's geometry is designed in twips (1/1440 inch) at 15 twips per logical pixel.
+// The window's geometry is designed in twips (1/1440 inch) at 15 twips per logical pixel. A
+// person's larger font makes every twip larger by `scale` (ui/font_fit.h); at 1 the window is
+// exactly as designed.
 inline constexpr int kTwipsPerPixel = 15;
 
-constexpr int TwipsToPixels(int twips) {
-    return twips / kTwipsPerPixel;
+constexpr int TwipsToPixels(int twips, qreal scale = 1.0) {
+    return scale <= 1.0 ? twips / kTwipsPerPixel : qRound(twips * scale / kTwipsPerPixel);
 }
 
 // A rectangle given as left, top, width and height in twips, in logical pixels.
-constexpr QRect PixelRect(const QRect& twips) {
-    return {TwipsToPixels(twips.left()), TwipsToPixels(twips.top()), TwipsToPixels(twips.width()),
-            TwipsToPixels(twips.height())};
+constexpr QRect PixelRect(const QRect& twips, qreal scale = 1.0) {
+    return {TwipsToPixels(twips.left(), scale), TwipsToPixels(twips.top(), scale),
+            TwipsToPixels(twips.width(), scale), TwipsToPixels(twips.height(), scale)};
 }
 
 // The names and texts of the window's tables (this layout, the slot table, the species names),
@@ -33,6 +41,24 @@ inline QString ToQString(std::string_view text) {
 
 inline constexpr int kClientWidthTwips = 6855;
 inline constexpr int kClientHeightTwips = 11535;
+
+constexpr QSize ClientPixels(qreal scale = 1.0) {
+    return {TwipsToPixels(kClientWidthTwips, scale), TwipsToPixels(kClientHeightTwips, scale)};
+}
+
+// The window's controls with their places in twips, put in pixels at one scale: as each is made,
+// and all of them again when the scale changes. Each control keeps its place against the others,
+// and nothing but the scale moves it.
+class PlacedControls {
+  public:
+    void place(QWidget& control, const QRect& twips);
+    void setScale(qreal scale);
+    [[nodiscard]] qreal scale() const { return scale_; }
+
+  private:
+    std::vector<std::pair<QWidget*, QRect>> placed_; // children of the window, gone with it
+    qreal scale_ = 1.0;
+};
 
 // A control that shows one fixed text: its name, its text and its place.
 struct PlacedText {

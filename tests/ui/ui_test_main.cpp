@@ -26,6 +26,13 @@ int main(int argc, char* argv[]) {
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // A person's font, as a desktop hands it to programs, where CTest asks for one.
+    if (const double points = qEnvironmentVariable("KELVARIN_TEST_POINT_SIZE").toDouble();
+        points > 0) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+    }
     kelvarin::InstallAccessibleInterfaces();
     return RUN_ALL_TESTS();
 }

@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -168,6 +169,75 @@ TEST_F(WindowLayoutTest, EveryTextFitsItsBoxInTheChosenFont) {
     }
     // "100" must be readable in a 41-pixel level list: not below 7 points.
     EXPECT_GE(QFontInfo(window.font()).pointSizeF(), 7.0);
+}
+
+// A person's larger font grows every part of the layout by one scale, at least the font's own,
+// and draws the text in it, uncut; a font no larger leaves the window exactly as designed. The
+// running window, with a change pending, meets the font as a window made in it is made.
+TEST_F(WindowLayoutTest, ALargerFontGrowsTheLayoutAndKeepsItsSize) {
+#ifdef _WIN32
+    if (QApplication::platformName() == QLatin1String("offscreen")) {
+        GTEST_SKIP() << "Qt's offscreen platform on Windows has no font database";
+    }
+#endif
+    const std::string image = dir.file("image.nds");
+    MakeRosterImage(image);
+    dialogs.willChoose(QString::fromStdString(image));
+    ASSERT_TRUE(press("cmdOpen").empty());
+    list("G1P1")->setCurrentIndex(list("G1P1")->currentIndex() + 1);
+    const std::map<QString, int> chosen = selections();
+    window.show();
+    const QRect free = window.screen()->availableGeometry();
+    const QSize designed(457, 769);
+    const QRect species(56, 64, 145, 21); // G1P1 in its frame
+    const struct {
+        const char* family; // the platform's when empty
+        qreal points;
+    } rows[] = {{"", kReferencePointSize},
+                {"", 7},
+                {"DejaVu Serif", kReferencePointSize},
+                {"", 14},
+                {"", 18}};
+    const auto restore = qScopeGuard([before = QApplication::font()] {
+        QApplication::setFont(before);
+        QCoreApplication::processEvents();
+    });
+    for (const auto& [family, points] : rows) {
+        QFont font = QApplication::font();
+        if (*family != '\0') {
+            font.setFamily(QLatin1String(family));
+        }
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        QCoreApplication::processEvents(); // as the desktop's change reaches the window
+        const MainWindow made(dialogs);
+        const auto* made1 = made.findChild<QComboBox*>(QStringLiteral("G1P1"));
+        const auto* leader = made.findChild<QLabel*>(QStringLiteral("Leader1"));
+        const qreal scale = qreal(made.width()) / designed.width();
+        if (points <= kReferencePointSize) {
+            EXPECT_EQ(made.size(), designed) << family << points;
+            EXPECT_EQ(made1->geometry(), species) << family << points;
+        } else {
+            EXPECT_GE(scale, points / kReferencePointSize) << points;
+            for (const qreal grown : {qreal(made.height()) / designed.height(),
+                                      qreal(made1->height()) / species.height(),
+                                      qreal(leader->width()) / 81}) { // Leader1 as designed
+                EXPECT_NEAR(grown, scale, 0.05) << points; // pixels round each on their own
+            }
+            EXPECT_GE(QFontInfo(made1->font()).pointSizeF(), points - 0.01) << points;
+        }
+        EXPECT_TRUE(CutOffTexts(TextBoxesOf(made), made.font()).empty()) << points;
+        EXPECT_EQ(list("G1P1")->geometry(), made1->geometry()) << points;
+        EXPECT_EQ(window.findChild<QScrollArea*>()->widget()->size(), made.size()) << points;
+        EXPECT_TRUE(free.contains(window.frameGeometry())) << points;
+        EXPECT_EQ(selections(), chosen) << points;
+        EXPECT_TRUE(window.isWindowModified()) << points;
+    }
+    // A new theme with the same font leaves the size the person gave the window.
+    window.resize(designed - QSize(100, 100));
+    QEvent themeChange(QEvent::ThemeChange);
+    QApplication::sendEvent(&window, &themeChange);
+    EXPECT_EQ(window.size(), designed - QSize(100, 100));
 }
 
 TEST(TextFit, ReportsATextTooWideOrTooTallForItsBox) {
@@ -611,7 +681,8 @@ TEST(ScreenFit, KeepsTheLastDevicePixelOnTheScreen) {
 
 // Whatever screen the suite runs on. CTest runs this case once more on each of the screens in
 // tests/ui/screens: a large one, what a 48-pixel panel leaves of a 1280 x 720 laptop, and
-// 1920 x 1080 at 150 %.
+// 1920 x 1080 at 150 %; and on the laptop and the large screen with a person's font of 14 and
+// 18 pt, which grows the window.
 TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     const std::string image = dir.file("image.nds");
     MakeRosterImage(image);
@@ -626,7 +697,12 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     const QRect free = window.screen()->availableGeometry();
     auto* view = window.findChild<QScrollArea*>();
     ASSERT_NE(view, nullptr);
-    const QSize designed(457, 769);
+    const QSize designed = view->widget()->size();
+    const QPoint lastPlace = list("G8P4")->mapTo(view->widget(), QPoint(0, 0));
+    if (FontRatio(QApplication::font()) <= 1) {
+        EXPECT_EQ(designed, QSize(457, 769));
+        EXPECT_EQ(lastPlace, QPoint(296, 672));
+    }
     EXPECT_TRUE(free.contains(window.frameGeometry()))
         << "free area " << free.width() << "x" << free.height() << ", window "
         << window.frameGeometry().width() << "x" << window.frameGeometry().height();
@@ -641,8 +717,6 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
     } else {
         EXPECT_LT(window.height() * window.width(), designed.height() * designed.width());
     }
-    // The controls keep their places against each other whether or not the view scrolls.
-    EXPECT_EQ(list("G8P4")->mapTo(view->widget(), QPoint(0, 0)), QPoint(296, 672));
 
     QWidget* focused = button("cmdOpen");
     focused->setFocus();
@@ -700,7 +774,7 @@ TEST_F(WindowLayoutTest, OnItsScreenEveryFieldCanBeSeenChangedAndSaved) {
         view->verticalScrollBar()->setValue(0);
         view->horizontalScrollBar()->setValue(0);
         window.resize(size);
-        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), QPoint(296, 672)) << size.width();
+        EXPECT_EQ(list("G8P4")->mapTo(&window, QPoint(0, 0)), lastPlace) << size.width();
         EXPECT_EQ(view->geometry(), fits ? QRect(QPoint(), designed) : window.rect())
             << size.width();
     }
