@@ -28,9 +28,31 @@ enum class FileErrorKind {
     Other,
 };
 
+// Trouble that the file layer or the byte operations found themselves, where no system call
+// failed: the system said nothing, so the error's text stays empty and the wording says it.
+enum class FileFinding {
+    None,
+    PastTheEnd,      // a read reached the end of the file
+    NothingAccepted, // a write call took no byte and gave no reason
+    NotHexadecimal,  // a digit pair handed to WriteHEX is no hex byte
+    BeforeTheStart,  // a negative offset
+    LastOffset,      // Start is the largest offset there is and cannot move on
+    TooMany,         // more bytes asked for at once than memory holds
+    NotUtf8,         // the path is not UTF-8 text
+    DeviceName,      // the path names a device (Windows: "NUL", "com1.nds", "\\.\...")
+    ReadOnlyMark,    // the file carries the Read-only attribute (Windows)
+};
+
+// A file error: its kind, the system's own words, and where it happened, each apart, so that
+// what a person is told as the system's words is only ever what the system said.
 struct FileError {
+    enum class Step { None, Open, Read, Write };
     FileErrorKind kind = FileErrorKind::None;
-    std::string text; // the system's words, as part of a sentence (no closing period)
+    std::string text; // the system's words (strerror, FormatMessageW) without closing period;
+                      // empty where the system said nothing
+    Step step = Step::None;
+    std::int64_t offset = -1; // of the read or write that failed; -1 when none
+    FileFinding finding = FileFinding::None;
 };
 
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form

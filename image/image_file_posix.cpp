@@ -76,7 +76,7 @@ FileFacts FactsOf(const struct stat& info) {
 // until all `total` have moved. Returns how many moved; fewer means `error` says why, and
 // `movedNothing` is set when the system moved no byte at all (for a read: the file ended).
 template <typename Move>
-std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothingMoved,
+std::size_t MoveAll(std::size_t total, const Move& move, FileFinding whenNothingMoved,
                     FileError* error, bool* movedNothing) {
     std::size_t done = 0;
     while (done < total) {
@@ -92,7 +92,7 @@ std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothing
             if (movedNothing) {
                 *movedNothing = true;
             }
-            SetError(error, {FileErrorKind::Other, whenNothingMoved});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, whenNothingMoved});
             return done;
         }
         done += static_cast<std::size_t>(moved);
@@ -182,7 +182,7 @@ int OpenDirect(int fd) {
 }
 
 FileError PastTheEnd() {
-    return {FileErrorKind::Other, "the position lies past the end of the file"};
+    return {FileErrorKind::Other, {}, {}, -1, FileFinding::PastTheEnd};
 }
 
 // Reads the whole units of `span` until `needed` bytes are in memory or the file ends. Nothing
@@ -370,7 +370,8 @@ bool ImageFile::lock(Lock kind, FileError* error) {
         return true;
     }
     if (errno == EWOULDBLOCK) {
-        SetError(error, {FileErrorKind::InUse, "another program is using the file"});
+        // The system's words for it ("Resource temporarily unavailable") would mislead.
+        SetError(error, {FileErrorKind::InUse, {}});
         return false;
     }
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
@@ -391,7 +392,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
             return ::pread(Descriptor(handle_), buffer.data() + done, buffer.size() - done,
                            static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
         },
-        "the position lies past the end of the file", error, endOfFile);
+        FileFinding::PastTheEnd, error, endOfFile);
 }
 
 bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
@@ -402,7 +403,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
             return ::pwrite(Descriptor(handle_), bytes.data() + done, bytes.size() - done,
                             static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
         },
-        "the system accepted no bytes", error, nullptr);
+        FileFinding::NothingAccepted, error, nullptr);
     return written == bytes.size();
 }
 

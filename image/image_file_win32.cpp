@@ -26,8 +26,6 @@
 namespace kelvarin {
 namespace {
 
-constexpr const char* kReadOnly = "the file has the Read-only attribute";
-
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -155,7 +153,7 @@ bool SystemPath(const std::string& path, std::wstring& result, std::string& notP
     notPlain.clear();
     std::wstring wide;
     if (!Widen(path, wide)) {
-        SetError(error, {FileErrorKind::Other, "the file name is not valid UTF-8 text"});
+        SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::NotUtf8});
         return false;
     }
     if (wide.empty()) {
@@ -341,8 +339,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         return {};
     }
     if (!notPlain.empty()) {
-        SetError(error,
-                 {FileErrorKind::NotPlainFile, "the name is that of a device, not of a file"});
+        SetError(error, {FileErrorKind::NotPlainFile, {}, {}, -1, FileFinding::DeviceName});
         return {};
     }
     const bool write = access == Access::ReadWrite;
@@ -351,7 +348,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
     if (const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
         write && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetError(error, {FileErrorKind::NotPermitted, kReadOnly});
+        SetError(error, {FileErrorKind::NotPermitted, {}, {}, -1, FileFinding::ReadOnlyMark});
         return {};
     }
     // Others may always read along. While loading they may also write and rename, as on POSIX;
@@ -409,7 +406,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
             if (endOfFile) {
                 *endOfFile = true;
             }
-            SetError(error, {FileErrorKind::Other, "the position lies past the end of the file"});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::PastTheEnd});
             return count;
         }
         count += got;
@@ -429,7 +426,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
             return false;
         }
         if (put == 0) {
-            SetError(error, {FileErrorKind::Other, "the system accepted no bytes"});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::NothingAccepted});
             return false;
         }
         done += put;

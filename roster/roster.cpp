@@ -85,11 +85,14 @@ FieldsOnDisk ReadFields(const ImageFile& file) {
         const std::string text = ReadHEX(file, start, kFieldSize, &fields.error);
         std::int16_t selection = 0;
         if (fields.error.kind != FileErrorKind::None) {
-            fields.error.text = SlotTitle(slot) + ": " + fields.error.text;
             return fields;
         }
         if (!SelectionFromFieldText(text, selection)) {
-            fields.error = {FileErrorKind::Other, messages::NotAFieldValue(slot, text)};
+            fields.error = {FileErrorKind::Other,
+                            {},
+                            FileError::Step::Read,
+                            slot.offset,
+                            FileFinding::NotHexadecimal};
             return fields;
         }
         fields.values[i] = static_cast<std::uint16_t>(selection);

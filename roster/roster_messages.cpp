@@ -143,8 +143,76 @@ std::string FileLine(const std::string& path) {
     return "File: " + ShownControls(path);
 }
 
+std::string Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
 std::string SystemSaid(const FileError& error) {
     return error.text.empty() ? std::string() : "The system said: " + error.text;
+}
+
+// What Kelvarin found itself where the system said nothing, as part of a sentence.
+std::string FindingWords(FileFinding finding) {
+    switch (finding) {
+    case FileFinding::None:
+        break;
+    case FileFinding::PastTheEnd:
+        return "the position lies past the end of the file";
+    case FileFinding::NothingAccepted:
+        return "the system accepted no bytes";
+    case FileFinding::NotHexadecimal:
+        return "the bytes are no hexadecimal field value";
+    case FileFinding::BeforeTheStart:
+        return "the offset lies before the start of the file";
+    case FileFinding::LastOffset:
+        return "the offset is the largest there is";
+    case FileFinding::TooMany:
+        return "too many bytes were asked for at once";
+    case FileFinding::NotUtf8:
+        return "the file name is not valid UTF-8 text";
+    case FileFinding::DeviceName:
+        return "the name is that of a device, not of a file";
+    case FileFinding::ReadOnlyMark:
+        return "the file has the Read-only attribute";
+    }
+    return {};
+}
+
+// The field a failed read or write touched, if it touched one.
+const RosterSlot* SlotAt(std::int64_t offset) {
+    for (const RosterSlot& slot : kRosterSlots) {
+        if (offset >= slot.offset && offset < slot.offset + kFieldSize) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+// "reading at offset 0x1C30042 failed", with what Kelvarin found when the system said nothing.
+std::string WhatFailed(const FileError& error) {
+    std::string what;
+    if (error.step == FileError::Step::Read || error.step == FileError::Step::Write) {
+        what = std::string(error.step == FileError::Step::Read ? "reading" : "writing") +
+               " at offset " +
+               HexNumber(static_cast<std::uint64_t>(std::max<std::int64_t>(error.offset, 0))) +
+               " failed";
+    }
+    const std::string found = FindingWords(error.finding);
+    return what.empty() || found.empty() ? what + found : what + ": " + found;
+}
+
+// Where a file error happened, and what Kelvarin found there: "Gym 7, member 2, level: reading
+// at offset 0x1C30042 failed." The system's own words follow on a line of their own.
+std::string WhereLine(const FileError& error) {
+    const std::string what = WhatFailed(error);
+    if (what.empty()) {
+        return {};
+    }
+    const RosterSlot* slot = SlotAt(error.offset);
+    return (slot ? SlotTitle(*slot) + ": " + what : Capitalised(what)) + ".";
 }
 
 std::string Details(const std::string& path, const std::string& more) {
@@ -185,13 +253,6 @@ std::string FieldsHold(const std::vector<const RosterSlot*>& fields) {
 std::string HoldNoEntry(const std::vector<const RosterSlot*>& fields) {
     return FieldsHold(fields) + (fields.size() == 1 ? " a value" : " values") +
            " that no list entry stands for";
-}
-
-std::string Capitalised(std::string text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    }
-    return text;
 }
 
 // "your change to the species of gym 4, member 1" or "your changes to A and B".
@@ -290,7 +351,9 @@ Trouble CauseOfFailedSave(const SaveTrouble& trouble) {
 } // namespace
 
 Trouble FileTrouble(const FileError& error, Operation operation) {
-    return {Cause(error.kind, operation), Advice(error.kind, operation), SystemSaid(error)};
+    std::string details = WhereLine(error);
+    AddLine(details, SystemSaid(error));
+    return {Cause(error.kind, operation), Advice(error.kind, operation), details};
 }
 
 Trouble NotAPlainFile(const std::string& what, Operation operation) {
@@ -331,10 +394,6 @@ std::string OutOfRange(const RosterSlot& slot, std::uint16_t stored) {
     return DescribeSlot(slot) + " holds " + HexNumber(stored, 4) + " (" + std::to_string(stored) +
            "); a " + SlotKindName(slot.kind) + " must be 0 to " +
            std::to_string(EntryCount(slot.kind) - 1) + ", or 0xFFFF for none";
-}
-
-std::string NotAFieldValue(const RosterSlot& slot, const std::string& text) {
-    return SlotTitle(slot) + ": \"" + text + "\" is no field value";
 }
 
 LoadResult Refused(const std::string& path, const Trouble& trouble) {
@@ -436,8 +495,11 @@ SaveResult ChangedOnDisk(const std::string& path, const Conflict& conflict) {
 }
 
 std::string UnwrittenLine(const RosterSlot& slot, std::uint16_t shown, const FileError& error) {
-    return SlotTitle(slot) + ": " + ShownValue(slot, shown) + " was not written (" + error.text +
-           ")";
+    const std::string what = WhatFailed(error);
+    const std::string why =
+        what.empty() || error.text.empty() ? what + error.text : what + ": " + error.text;
+    return SlotTitle(slot) + ": " + ShownValue(slot, shown) + " was not written" +
+           (why.empty() ? "" : " (" + why + ")");
 }
 
 std::string UnconfirmedLine(const RosterSlot& slot, std::uint16_t shown) {

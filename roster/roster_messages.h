@@ -34,7 +34,6 @@ Trouble TooShort(std::int64_t size, Operation operation);
 // A stored value as the slot's list shows it ("Cherubi", "42"), or the number it is.
 std::string ShownValue(const RosterSlot& slot, std::uint16_t value);
 std::string OutOfRange(const RosterSlot& slot, std::uint16_t stored);
-std::string NotAFieldValue(const RosterSlot& slot, const std::string& text);
 
 void AddLine(std::string& lines, const std::string& line);
 

@@ -362,8 +362,9 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
                                                     "system allows"),
                                           HasSubstr("22 of your 46 changes are not in the file"),
                                           HasSubstr("some of your changes and not others"))) &&
-                           ::testing::Value(result.details, HasSubstr("The system said: writing "
-                                                                      "at offset 0x1C30004 failed"))
+                           ::testing::Value(result.details,
+                                            AllOf(HasSubstr("writing at offset 0x1C30004 failed"),
+                                                  HasSubstr("The system said: File too large")))
                        ? 0
                        : 4;
         },
@@ -462,8 +463,8 @@ TEST_F(FaultMatrix, AReadRefusedWhileLoadingIsToldAsALoad) {
         const LoadResult result = LoadRoster(image, ImagePath, lists, record);
         failReadOffset = -1;
         EXPECT_EQ(result.status, LoadStatus::Refused);
-        EXPECT_EQ(result.message, "Cannot load \"image.nds\": " + std::string(read.cause) +
-                                      ". Nothing was changed.");
+        EXPECT_EQ(result.message, "Cannot load \"\u2068image.nds\u2069\": " +
+                                      std::string(read.cause) + ". Nothing was changed.");
         EXPECT_EQ(result.advice, read.advice);
         EXPECT_THAT(result.details,
                     HasSubstr("Gym 7, member 2, level: reading at offset 0x1C30042"));
@@ -609,9 +610,9 @@ TEST_P(StorageFaults, SayWhatHappenedToTheChangesAndASaveAfterwardsBlamesNobody)
 
     const SaveResult result = SaveRoster(ImagePath, lists, record);
     EXPECT_EQ(result.status, SaveStatus::Failed);
-    EXPECT_THAT(result.message,
-                AllOf(HasSubstr("Cannot save to \"image.nds\": " + std::string(fault.cause)),
-                      HasSubstr(fault.fate)));
+    EXPECT_THAT(result.message, AllOf(HasSubstr("Cannot save to \"\u2068image.nds\u2069\": " +
+                                                std::string(fault.cause)),
+                                      HasSubstr(fault.fate)));
     testing::ExpectReadsWell(path, result.message, result.details, fault.detail);
     EXPECT_THAT(result.advice, AllOf(Not(IsEmpty()), HasSubstr(fault.advice)));
     if (std::string(fault.fate).ends_with("Nothing was written.")) {
@@ -734,8 +735,8 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      "the disk or card that holds the file is not there or not ready",
                      "Your change to the species of gym 4, member 1 is not in the file.",
-                     "The system said: writing at offset 0x1C2FFA4 failed: No medium found", true,
-                     nullptr, "your changes are still shown here"},
+                     "The system said: No medium found", true, nullptr,
+                     "your changes are still shown here"},
         StorageFault{"ShareStopsAnswering", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failWriteErrno = ESTALE;
