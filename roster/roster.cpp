@@ -164,13 +164,14 @@ Outcomes ShownAndHeld(const ListSelection& lists, const FieldValues& held) {
 }
 
 // Writes every field with one write each. A program that ignores the lock may cut the file
-// meanwhile, and a write past its new end would grow it again: once the size moves, nothing more
-// is written.
-void WriteFields(const ImageFile& file, std::int64_t size, Outcomes& outcomes) {
+// meanwhile, and a write past its new end would grow it again: once the size moves, or can no
+// longer be told (a share that stalls), nothing more is written, and the error says why.
+FileError WriteFields(const ImageFile& file, std::int64_t size, Outcomes& outcomes) {
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         FileFacts now;
-        if (!file.facts(now) || now.size != size) {
-            return;
+        FileError error;
+        if (!file.facts(now, &error) || now.size != size) {
+            return error;
         }
         FieldOutcome& field = outcomes[i];
         std::string fieldText = FieldTextFromSelection(static_cast<std::int16_t>(field.shown));
@@ -179,10 +180,12 @@ void WriteFields(const ImageFile& file, std::int64_t size, Outcomes& outcomes) {
         WriteHEX(file, start, fieldText, &field.error);
         field.written = field.error.kind == FileErrorKind::None;
     }
+    return {};
 }
 
-// What the system said after the writes.
+// What the system said during and after the writes.
 struct Confirmation {
+    FileError sizeDuringWrites; // the size could not be told between two writes
     bool flushed = false;
     FileError flushError;
     bool sizeKnown = false;
@@ -193,6 +196,7 @@ struct Confirmation {
     FileError readBackError;
     bool closed = false;
     FileError closeError;
+    bool anyWritten = false;
 };
 
 // Reads the written fields back as the storage holds them, in one read of the fields' region.
@@ -217,14 +221,16 @@ bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
 // Until the system confirms the data is on the disk, a crash or power cut could still lose it;
 // only once it is there can a read come from the storage. The lock ends before that read, which
 // a second handle makes on Windows; other writers are kept out by the handle's sharing there.
-Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes) {
+Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes,
+                     FileError sizeDuringWrites) {
     Confirmation confirmation;
+    confirmation.sizeDuringWrites = std::move(sizeDuringWrites);
     confirmation.flushed = file.flushToDisk(&confirmation.flushError);
     confirmation.sizeKnown = file.facts(confirmation.after, &confirmation.sizeError);
-    const bool anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
-                                        [](const FieldOutcome& field) { return field.written; });
+    confirmation.anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
+                                          [](const FieldOutcome& field) { return field.written; });
     file.unlock(); // a lock that would not end is no reason to fail a save: the read-back tells
-    if (confirmation.flushed && SizeHeld(confirmation, size) && anyWritten) {
+    if (confirmation.flushed && SizeHeld(confirmation, size) && confirmation.anyWritten) {
         ReadBack(file, outcomes, confirmation);
     }
     confirmation.closed = file.close(&confirmation.closeError);
@@ -235,7 +241,10 @@ Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes) {
 void ClassifyCause(const Confirmation& confirmation, std::int64_t size, std::size_t mismatches,
                    messages::SaveTrouble& trouble) {
     using Cause = messages::SaveTrouble::Cause;
-    if (!SizeHeld(confirmation, size)) {
+    if (confirmation.sizeDuringWrites.kind != FileErrorKind::None) {
+        trouble.cause = Cause::SizeUnknown;
+        trouble.error = confirmation.sizeDuringWrites;
+    } else if (!SizeHeld(confirmation, size)) {
         trouble.cause = confirmation.sizeKnown ? Cause::SizeChanged : Cause::SizeUnknown;
         trouble.error = confirmation.sizeError;
         trouble.sizeWas = size;
@@ -269,7 +278,8 @@ messages::SaveTrouble Classify(const Outcomes& outcomes, const Confirmation& con
         if (field.tried && !field.written && trouble.error.kind == FileErrorKind::None) {
             trouble.error = field.error; // the first failure is the cause; later ones follow
         }
-        if (field.tried && !field.written && field.changed()) {
+        // Fields after a stop of the writes were never tried: they are not written either.
+        if (!field.written && field.changed() && (field.tried || confirmation.anyWritten)) {
             messages::AddLine(trouble.lines,
                               messages::UnwrittenLine(slot, field.shown, field.error));
         }
@@ -406,8 +416,9 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
     const std::int64_t size = image.facts.size;
     Outcomes outcomes = ShownAndHeld(
         lists, before.error.kind == FileErrorKind::None ? before.values : record.fields);
-    WriteFields(image.file, size, outcomes);
-    const Confirmation confirmation = Confirm(image.file, size, outcomes);
+    FileError sizeDuringWrites = WriteFields(image.file, size, outcomes);
+    const Confirmation confirmation =
+        Confirm(image.file, size, outcomes, std::move(sizeDuringWrites));
     const messages::SaveTrouble trouble = Classify(outcomes, confirmation, size);
 
     if (trouble.confirmed && std::all_of(outcomes.begin(), outcomes.end(),

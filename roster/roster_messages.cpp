@@ -328,7 +328,7 @@ Trouble CauseOfFailedSave(const SaveTrouble& trouble) {
     }
     case C::SizeUnknown: {
         Trouble size = FileTrouble(trouble.error, Operation::Save);
-        size.problem = "the system could not tell the file's size after the save";
+        size.problem = "the system could not tell the file's size during the save";
         return size;
     }
     case C::SizeChanged:

@@ -395,6 +395,7 @@ std::atomic<std::int64_t> failWriteOffset{-1};
 std::atomic<int> failWriteErrno{EIO};
 std::atomic<std::int64_t> failReadOffset{-1};
 std::atomic<int> failReadErrno{EIO};
+std::atomic<int> failFactsCall{0}; // the n-th look at an open file's facts from now on fails
 
 } // namespace
 } // namespace kelvarin
@@ -420,6 +421,14 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
         return -1;
     }
     return ::syscall(SYS_pread64, fd, buffer, count, offset);
+}
+
+extern "C" int fstat(int fd, struct stat* info) {
+    if (kelvarin::failFactsCall > 0 && --kelvarin::failFactsCall == 0) {
+        errno = ETIMEDOUT; // a share that stalls for a moment
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fstat, fd, info));
 }
 
 extern "C" int fsync(int fd) {
@@ -558,6 +567,7 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         failFlush = false;
         failWriteOffset = -1;
         failReadOffset = -1;
+        failFactsCall = 0;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
@@ -762,6 +772,18 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 4, member 1 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "Gym 4, member 1, species: wrote Budew, the file reads Luxray"},
+        // The size cannot be told just before the last species is written (the save's first look
+        // at the open file, then one before each field): the writes stop there.
+        StorageFault{"SizeUnknownBeforeTheLastSpecies", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         failFactsCall = 1 + 23;
+                         return std::string();
+                     },
+                     "the system could not tell the file's size during the save",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Gym 8, member 4, species: Arceus was not written", false, nullptr,
+                     "Reconnect to the network share"},
         StorageFault{"FlushFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
