@@ -117,15 +117,11 @@ class ImageFile {
     // Facts about the open file itself, immune to the path being swapped after the open.
     bool facts(FileFacts& facts, FileError* error = nullptr) const;
 
-    // Takes a lock on the whole file without waiting, held until unlock() or close(): Shared for
-    // a load, Exclusive for a save, so that two editors cannot interleave. False when another
+    // Takes a lock on the whole file without waiting, held until close() (see readBackAt): Shared
+    // for a load, Exclusive for a save, so that two editors cannot interleave. False when another
     // program holds a conflicting lock (`error`: InUse) or the lock failed for another reason. A
     // file system that has no locks at all counts as locked: nobody there could honour one.
     bool lock(Lock kind, FileError* error = nullptr);
-
-    // Ends the lock before the file is closed. A save ends it before it reads its writes back:
-    // on Windows the lock would refuse the read through a second handle.
-    bool unlock(FileError* error = nullptr);
 
     // Reads up to buffer.size() bytes at `offset` into the front of the buffer and returns how
     // many it read. Fewer than asked for means `error` says why; `endOfFile` is then set when the
@@ -151,7 +147,9 @@ class ImageFile {
 
     // Reads like readAt, but, after a flush, as the storage holds the bytes rather than as this
     // program's own writes left them in memory, as far as the system lets a program ask, and
-    // says in `way` how far that was.
+    // says in `way` how far that was. The last thing a save does before it closes the file: on
+    // Windows, where a lock refuses even this program's second handle, it ends the lock (the
+    // open file's sharing still keeps other writers out); elsewhere the lock holds on.
     std::size_t readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer, ReadBack& way,
                            FileError* error = nullptr) const;
 

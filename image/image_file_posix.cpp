@@ -422,18 +422,6 @@ bool ImageFile::flushToDisk(FileError* error) const {
     return true;
 }
 
-bool ImageFile::unlock(FileError* error) {
-    int result = -1;
-    do {
-        result = ::flock(Descriptor(handle_), LOCK_UN);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0 || errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
-        return true; // a file system without locks held none
-    }
-    SetError(error, SystemError(errno));
-    return false;
-}
-
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
                                   ReadBack& way, FileError* error) const {
     // Only clean pages can be dropped, which is why this comes after the flush. They are dropped

@@ -442,27 +442,17 @@ bool ImageFile::flushToDisk(FileError* error) const {
     return true;
 }
 
-bool ImageFile::unlock(FileError* error) {
-    OVERLAPPED whole = At(0);
-    if (::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole)) {
-        return true;
-    }
-    const DWORD code = ::GetLastError();
-    // Nothing was locked: the file system has no locks, or the lock was never taken.
-    if (code == ERROR_NOT_LOCKED || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
-        return true;
-    }
-    SetError(error, SystemError(code));
-    return false;
-}
-
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
                                   ReadBack& way, FileError* error) const {
     // Windows has no way to drop the cached pages of a range, but a handle opened without
     // buffering reads from the storage itself. That needs reads of whole sectors into memory
     // aligned to them: a page (4096 bytes) covers the sector sizes in use. The save's range lock
-    // would refuse this second handle's read, so the save ends it first.
+    // would refuse this second handle's read, so it ends here; the handle's sharing keeps other
+    // writers out until the save closes the file. A lock that would not end (none was taken,
+    // or the file system has none) is no reason to fail: the read tells.
     constexpr std::int64_t kAlign = 4096;
+    OVERLAPPED whole = At(0);
+    ::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
     const HANDLE direct = ::ReOpenFile(AsHandle(handle_), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        FILE_FLAG_NO_BUFFERING);

@@ -219,8 +219,8 @@ bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
 }
 
 // Until the system confirms the data is on the disk, a crash or power cut could still lose it;
-// only once it is there can a read come from the storage. The lock ends before that read, which
-// a second handle makes on Windows; other writers are kept out by the handle's sharing there.
+// only once it is there can a read come from the storage. The lock holds until the file is
+// closed, so that no other writer that honours it comes between the flush and the read-back.
 Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes,
                      FileError sizeDuringWrites) {
     Confirmation confirmation;
@@ -229,7 +229,6 @@ Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes,
     confirmation.sizeKnown = file.facts(confirmation.after, &confirmation.sizeError);
     confirmation.anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
                                           [](const FieldOutcome& field) { return field.written; });
-    file.unlock(); // a lock that would not end is no reason to fail a save: the read-back tells
     if (confirmation.flushed && SizeHeld(confirmation, size) && confirmation.anyWritten) {
         ReadBack(file, outcomes, confirmation);
     }

@@ -16,12 +16,14 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 #include <atomic>
 #include <csignal>
@@ -395,7 +397,12 @@ std::atomic<std::int64_t> failWriteOffset{-1};
 std::atomic<int> failWriteErrno{EIO};
 std::atomic<std::int64_t> failReadOffset{-1};
 std::atomic<int> failReadErrno{EIO};
+constexpr off_t kGym4Member1SpeciesAt = 0x1C2FFA4;
 std::atomic<int> failFactsCall{0}; // the n-th look at an open file's facts from now on fails
+// A second writer that honours locks, as another Kelvarin window: when the save drops its cached
+// pages just before its read-back, it tries to lock the file and, if it can, writes a field.
+const char* secondWriterPath = nullptr;
+std::atomic<int> secondWriterLock{-1}; // what its flock returned: 0 (locked) or -1
 
 } // namespace
 } // namespace kelvarin
@@ -431,6 +438,21 @@ extern "C" int fstat(int fd, struct stat* info) {
     return static_cast<int>(::syscall(SYS_fstat, fd, info));
 }
 
+extern "C" int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
+    if (const char* path = std::exchange(kelvarin::secondWriterPath, nullptr)) {
+        const int other = ::open(path, O_RDWR | O_CLOEXEC);
+        kelvarin::secondWriterLock = ::flock(other, LOCK_EX | LOCK_NB);
+        if (kelvarin::secondWriterLock == 0) {
+            const std::uint8_t bytes[2] = {0x82, 0x00}; // Gyarados
+            (void)!::syscall(SYS_pwrite64, other, bytes, 2, kelvarin::kGym4Member1SpeciesAt);
+            ::syscall(SYS_fsync, other);
+        }
+        ::close(other);
+    }
+    const long result = ::syscall(SYS_fadvise64, fd, offset, length, advice);
+    return result == 0 ? 0 : errno;
+}
+
 extern "C" int fsync(int fd) {
     if (kelvarin::failFlush) {
         errno = EIO;
@@ -449,6 +471,19 @@ constexpr std::uint16_t kBudew = 406;
 constexpr std::uint16_t kGyarados = 130;
 constexpr std::uint16_t kArceus = 493;
 constexpr std::uint16_t kMetapod = 11;
+
+// Between its flush and its read-back a save still holds its lock: another writer that honours
+// locks cannot come between them, so the save neither blames the storage for another's write nor
+// calls that write its own.
+TEST_F(FaultMatrix, NoWriterThatHonoursTheLockComesBetweenFlushAndReadBack) {
+    LoadAndChange(image);
+    secondWriterPath = image.c_str();
+    const SaveResult result = SaveRoster(ImagePath, lists, record);
+    ASSERT_EQ(secondWriterPath, nullptr) << "the save did not reach its read-back";
+    EXPECT_EQ(secondWriterLock, -1) << "the second writer could lock the file";
+    EXPECT_TRUE(result.saved()) << result.message << "\n" << result.details;
+    ExpectDiskMatchesReport(image, result);
+}
 
 // A read refused while loading is told as a load: the advice is to open the file again, never to
 // save.
