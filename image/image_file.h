@@ -24,6 +24,8 @@ enum class FileErrorKind {
     NotPermitted,       // the file itself is marked unchangeable: immutable, append-only, read-only
     InputOutput,        // the device reported a read or write error
     Network,            // a network share stopped answering, or the handle went stale
+    StoppedAnswering,   // the same on a mount that is no network file system, or cannot be
+                        // told as one: a disk run by a FUSE driver that stopped, or a FUSE share
     NetworkPathMissing, // the share or the computer named in the path does not exist
     Other,
 };

@@ -22,6 +22,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -398,6 +399,9 @@ std::atomic<int> failWriteErrno{EIO};
 std::atomic<std::int64_t> failReadOffset{-1};
 std::atomic<int> failReadErrno{EIO};
 constexpr off_t kGym4Member1SpeciesAt = 0x1C2FFA4;
+std::atomic<unsigned long> mountType{0}; // the file-system type the mount claims; 0: its own
+constexpr unsigned long kNfs = 0x6969;
+constexpr unsigned long kFuse = 0x65735546;
 std::atomic<int> failFactsCall{0}; // the n-th look at an open file's facts from now on fails
 // A second writer that honours locks, as another Kelvarin window: when the save drops its cached
 // pages just before its read-back, it tries to lock the file and, if it can, writes a field.
@@ -453,6 +457,14 @@ extern "C" int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
     return result == 0 ? 0 : errno;
 }
 
+extern "C" int fstatfs(int fd, struct statfs* info) {
+    const long result = ::syscall(SYS_fstatfs, fd, info);
+    if (result == 0 && kelvarin::mountType != 0) {
+        info->f_type = static_cast<decltype(info->f_type)>(kelvarin::mountType.load());
+    }
+    return static_cast<int>(result);
+}
+
 extern "C" int fsync(int fd) {
     if (kelvarin::failFlush) {
         errno = EIO;
@@ -504,8 +516,10 @@ TEST_F(FaultMatrix, AReadRefusedWhileLoadingIsToldAsALoad) {
         SCOPED_TRACE(read.cause);
         failReadErrno = read.code;
         failReadOffset = FindSlot(7, 2, SlotKind::Level)->offset;
+        mountType = kNfs;
         const LoadResult result = LoadRoster(image, ImagePath, lists, record);
         failReadOffset = -1;
+        mountType = 0;
         EXPECT_EQ(result.status, LoadStatus::Refused);
         EXPECT_EQ(result.message, "Cannot load \"\u2068image.nds\u2069\": " +
                                       std::string(read.cause) + ". Nothing was changed.");
@@ -603,6 +617,7 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         failWriteOffset = -1;
         failReadOffset = -1;
         failFactsCall = 0;
+        mountType = 0;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
@@ -784,6 +799,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "your changes are still shown here"},
         StorageFault{"ShareStopsAnswering", Disk::Local, RosterImage,
                      [](StorageFaults&) {
+                         mountType = kNfs;
                          failWriteErrno = ESTALE;
                          failWriteOffset = kGym8Member4Species;
                          return std::string();
@@ -792,6 +808,19 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 8, member 4 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "", false, nullptr, "Reconnect to the network share, then save again."},
+        // An exFAT stick whose FUSE driver died: the same code as a stale network share.
+        StorageFault{"FuseDiskStopsAnswering", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         mountType = kFuse;
+                         failWriteErrno = ESTALE;
+                         failWriteOffset = kGym8Member4Species;
+                         return std::string();
+                     },
+                     "the disk or share that holds the file stopped answering",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "The system said: Stale file handle", false, nullptr,
+                     "Connect the disk or card again, or reconnect to the share"},
         // As a card's driver did: the write went elsewhere and the card kept Luxray, while the
         // page cache holds Budew, so a read-back that the cache answers finds nothing wrong.
         StorageFault{"CardKeepsOldValueBehindThePageCache", Disk::Misplacing,
