@@ -111,7 +111,8 @@ class ImageFile {
 
     // On failure the returned file is not open and `error` holds the system's reason. Other
     // programs may still read the file while it is open; where the system enforces sharing
-    // (Windows), a file another program holds without sharing fails as InUse.
+    // (Windows), a file another program holds without sharing fails as InUse, after it was tried
+    // again for about a second (a sync program or a virus scanner may hold it for a moment).
     static ImageFile Open(const std::string& path, Access access, FileError* error = nullptr);
 
     [[nodiscard]] bool isOpen() const { return handle_ != kClosed; }
@@ -119,10 +120,11 @@ class ImageFile {
     // Facts about the open file itself, immune to the path being swapped after the open.
     bool facts(FileFacts& facts, FileError* error = nullptr) const;
 
-    // Takes a lock on the whole file without waiting, held until close() (see readBackAt): Shared
-    // for a load, Exclusive for a save, so that two editors cannot interleave. False when another
-    // program holds a conflicting lock (`error`: InUse) or the lock failed for another reason. A
-    // file system that has no locks at all counts as locked: nobody there could honour one.
+    // Takes a lock on the whole file, held until close() (see readBackAt): Shared for a load,
+    // Exclusive for a save, so that two editors cannot interleave. A lock held elsewhere is tried
+    // again for about a second (it may be another window's save); false when it is still held
+    // then (`error`: InUse) or the lock failed for another reason. A file system that has no
+    // locks at all counts as locked: nobody there could honour one.
     bool lock(Lock kind, FileError* error = nullptr);
 
     // Reads up to buffer.size() bytes at `offset` into the front of the buffer and returns how

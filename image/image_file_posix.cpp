@@ -1,3 +1,4 @@
+#include "busy_retry.h"
 #include "file_error_codes.h"
 #include "image_file.h"
 
@@ -426,22 +427,26 @@ bool ImageFile::lock(Lock kind, FileError* error) {
     // flock locks belong to the open file, so they end with close() and do not clash with locks
     // the same process holds through another descriptor the way fcntl locks would.
     const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    int result = -1;
-    do {
-        result = ::flock(Descriptor(handle_), operation);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
+    int code = 0;
+    const bool locked = RetriedWhileBusy(
+        [&] {
+            int result = -1;
+            do {
+                result = ::flock(Descriptor(handle_), operation);
+            } while (result != 0 && errno == EINTR);
+            code = result == 0 ? 0 : errno;
+            return result == 0;
+        },
+        [&] { return code == EWOULDBLOCK; });
+    if (locked || code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS) {
         return true;
     }
-    if (errno == EWOULDBLOCK) {
+    if (code == EWOULDBLOCK) {
         // The system's words for it ("Resource temporarily unavailable") would mislead.
         SetError(error, {FileErrorKind::InUse, {}});
         return false;
     }
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
-        return true;
-    }
-    SetError(error, SystemError(errno, Descriptor(handle_)));
+    SetError(error, SystemError(code, Descriptor(handle_)));
     return false;
 }
 

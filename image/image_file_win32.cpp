@@ -1,3 +1,4 @@
+#include "busy_retry.h"
 #include "file_error_codes.h"
 #include "image_file.h"
 
@@ -355,11 +356,18 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
     // while saving nobody else writes, so two programs' changes cannot interleave.
     const DWORD sharing =
         write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const HANDLE handle =
-        ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), sharing,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        SetError(error, SystemError(::GetLastError()));
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD code = NO_ERROR;
+    const bool opened = RetriedWhileBusy(
+        [&] {
+            handle = ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0),
+                                   sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            code = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : NO_ERROR;
+            return handle != INVALID_HANDLE_VALUE;
+        },
+        [&] { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; });
+    if (!opened) {
+        SetError(error, SystemError(code));
         return {};
     }
     return ImageFile(reinterpret_cast<Handle>(handle));
@@ -374,12 +382,16 @@ bool ImageFile::lock(Lock kind, FileError* error) {
     // locked range fail too, which is why the lock spans only the length of one pass.
     const DWORD flags =
         LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-    OVERLAPPED whole = At(0);
-    if (::LockFileEx(AsHandle(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole)) {
-        return true;
-    }
-    const DWORD code = ::GetLastError();
-    if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
+    DWORD code = NO_ERROR;
+    const bool locked = RetriedWhileBusy(
+        [&] {
+            OVERLAPPED whole = At(0);
+            const bool done = ::LockFileEx(AsHandle(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole);
+            code = done ? NO_ERROR : ::GetLastError();
+            return done;
+        },
+        [&] { return code == ERROR_LOCK_VIOLATION; });
+    if (locked || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
         return true;
     }
     SetError(error, SystemError(code));
