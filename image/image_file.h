@@ -27,6 +27,8 @@ enum class FileErrorKind {
     StoppedAnswering,   // the same on a mount that is no network file system, or cannot be
                         // told as one: a disk run by a FUSE driver that stopped, or a FUSE share
     NetworkPathMissing, // the share or the computer named in the path does not exist
+    CloudUnavailable,   // a sync program (OneDrive) cannot provide the file: not running, offline
+    CloudSyncing,       // a sync program is busy with the file, or it is not in sync
     Other,
 };
 

@@ -19,6 +19,22 @@
 #define ERROR_BAD_NET_NAME 67L
 #endif
 
+// The codes of files in folders that a sync program (OneDrive and others) keeps in the cloud,
+// which MinGW's headers lack: the values of the Windows SDK's winerror.h.
+#ifndef ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING
+#define ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING 362L
+#define ERROR_CLOUD_FILE_NOT_IN_SYNC 377L
+#define ERROR_CLOUD_FILE_AUTHENTICATION_FAILED 386L
+#define ERROR_CLOUD_FILE_NETWORK_UNAVAILABLE 388L
+#define ERROR_CLOUD_FILE_UNSUCCESSFUL 389L
+#define ERROR_CLOUD_FILE_IN_USE 391L
+#define ERROR_CLOUD_FILE_REQUEST_ABORTED 393L
+#define ERROR_CLOUD_FILE_ACCESS_DENIED 395L
+#define ERROR_CLOUD_FILE_PROPERTY_LOCK_CONFLICT 397L
+#define ERROR_CLOUD_FILE_REQUEST_CANCELED 398L
+#define ERROR_CLOUD_FILE_PROVIDER_TERMINATED 404L
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cwctype>
@@ -293,6 +309,19 @@ FileErrorKind FileErrorKindOf(long systemCode) {
     case ERROR_CONNECTION_ABORTED:
     case ERROR_VC_DISCONNECTED:
         return FileErrorKind::Network;
+    case ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING: // an online-only file and no sync program
+    case ERROR_CLOUD_FILE_PROVIDER_TERMINATED:
+    case ERROR_CLOUD_FILE_NETWORK_UNAVAILABLE:
+    case ERROR_CLOUD_FILE_AUTHENTICATION_FAILED:
+    case ERROR_CLOUD_FILE_UNSUCCESSFUL:
+    case ERROR_CLOUD_FILE_REQUEST_ABORTED:
+    case ERROR_CLOUD_FILE_REQUEST_CANCELED:
+    case ERROR_CLOUD_FILE_ACCESS_DENIED:
+        return FileErrorKind::CloudUnavailable;
+    case ERROR_CLOUD_FILE_IN_USE:
+    case ERROR_CLOUD_FILE_NOT_IN_SYNC:
+    case ERROR_CLOUD_FILE_PROPERTY_LOCK_CONFLICT:
+        return FileErrorKind::CloudSyncing;
     case ERROR_BAD_NETPATH:  // a computer that is not there, or a mistyped one
     case ERROR_BAD_NET_NAME: // a share that computer does not have
         return FileErrorKind::NetworkPathMissing;

@@ -532,6 +532,14 @@ TEST(Win32FileErrors, SystemCodesMapToTheKindsEveryPlatformShares) {
         {ERROR_UNEXP_NET_ERR, FileErrorKind::Network},
         {ERROR_BAD_NETPATH, FileErrorKind::NetworkPathMissing}, // a mistyped computer name
         {67 /* ERROR_BAD_NET_NAME */, FileErrorKind::NetworkPathMissing},
+        // Files in folders a sync program keeps in the cloud (OneDrive).
+        {362 /* ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING */, FileErrorKind::CloudUnavailable},
+        {388 /* ERROR_CLOUD_FILE_NETWORK_UNAVAILABLE */, FileErrorKind::CloudUnavailable},
+        {395 /* ERROR_CLOUD_FILE_ACCESS_DENIED */, FileErrorKind::CloudUnavailable},
+        {404 /* ERROR_CLOUD_FILE_PROVIDER_TERMINATED */, FileErrorKind::CloudUnavailable},
+        {391 /* ERROR_CLOUD_FILE_IN_USE */, FileErrorKind::CloudSyncing},
+        {377 /* ERROR_CLOUD_FILE_NOT_IN_SYNC */, FileErrorKind::CloudSyncing},
+        {397 /* ERROR_CLOUD_FILE_PROPERTY_LOCK_CONFLICT */, FileErrorKind::CloudSyncing},
         {ERROR_INVALID_FUNCTION, FileErrorKind::Other},
         {ERROR_INVALID_PARAMETER, FileErrorKind::Other},
     };
