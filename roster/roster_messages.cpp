@@ -101,9 +101,7 @@ Trouble Words(FileErrorKind kind, Operation operation) {
             {}};
 }
 
-constexpr const char* kSaveAnywayAdvice =
-    "Save anyway writes all 46 fields as shown here over what the file holds now. Cancel writes "
-    "nothing; open the file again to see what it holds now.";
+constexpr const char* kSaveAnyway = "Save anyway";
 
 std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -508,7 +506,9 @@ SaveResult ChangedOnDisk(const std::string& path, const Conflict& conflict) {
     }
     return {SaveStatus::ChangedOnDisk,
             message + " Nothing was written.",
-            kSaveAnywayAdvice,
+            std::string(kSaveAnyway) + " writes all " + std::to_string(kRosterSlotCount) +
+                " fields as shown here over what the file holds now. Cancel writes nothing; open "
+                "the file again to see what it holds now.",
             std::move(details),
             {},
             {}};
@@ -551,6 +551,26 @@ namespace kelvarin {
 
 std::string NameInSentence(const std::string& path) {
     return messages::Named(path);
+}
+
+LossWords QuestionBeforeLosing(bool closing, const std::string& path, std::size_t changes) {
+    const std::string yours =
+        changes == 1 ? "your change" : "your " + std::to_string(changes) + " changes";
+    const std::string save = "Save " + yours + " to " + NameInSentence(path) + " before ";
+    const std::string fate = changes == 1 ? "it is lost." : "they are lost.";
+    if (closing) {
+        return {save + "closing?", "If you close without saving, " + fate, "Close without saving"};
+    }
+    return {save + "opening another image?", "If you open another image without saving, " + fate,
+            "Open without saving"};
+}
+
+std::string SaveAnywayCaption() {
+    return messages::kSaveAnyway;
+}
+
+std::string UnexpectedTrouble(bool saving, const std::string& what) {
+    return std::string("The image could not be ") + (saving ? "saved: " : "opened: ") + what;
 }
 
 } // namespace kelvarin
