@@ -227,9 +227,9 @@ FileFacts Confirm(ImageFile& file, Outcome& outcome, const FileError& stopped) {
     return after;
 }
 
-// After a failed save that got past the check, the record takes what the file held just before
-// the writes, what the storage gave back where it is known, and what was tried: a later save
-// then blames nobody for Kelvarin's own writes, and still sees another program's.
+// After a save that got past the check, the record takes what the file held just before the
+// writes, what the storage gave back where it is known, and what was tried: after a failed one a
+// later save then blames nobody for Kelvarin's own writes, and still sees another program's.
 void Remember(ImageRecord& record, const Outcome& outcome) {
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         const Outcome::Field& field = outcome.fields[i];
@@ -328,13 +328,12 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
         image.facts.size);
     const FileError stopped = WriteFields(image.file, outcome);
     const FileFacts after = Confirm(image.file, outcome, stopped);
-    if (outcome.cause == Outcome::Cause::None) {
-        FieldValues shown{};
-        std::transform(outcome.fields.begin(), outcome.fields.end(), shown.begin(),
-                       [](const Outcome::Field& field) { return field.shown; });
-        record = {true, after.identity, after.size, after.modified, shown, shown};
-    } else if (record.holdsImage) {
-        Remember(record, outcome);
+    const bool saved = outcome.cause == Outcome::Cause::None;
+    if (saved || record.holdsImage) {
+        Remember(record, outcome); // when saved, every field was read back as shown
+    }
+    if (saved) {
+        record = {true, after.identity, after.size, after.modified, record.fields, record.tried};
     }
     return messages::Reported(ImagePath, outcome);
 }
