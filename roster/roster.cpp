@@ -105,9 +105,11 @@ FieldsOnDisk ReadFields(const ImageFile& file) {
 // mounts) is a change by itself; otherwise the result to hand back.
 std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedImage& image,
                                       const FieldsOnDisk& now, const std::string& path) {
-    messages::Conflict conflict;
+    messages::Conflict conflict{record.holdsImage, image.facts.identity == record.identity,
+                                image.facts.size,  record.size,
+                                now.outside,       {},
+                                record.fields,     now.values};
     if (!record.holdsImage) {
-        conflict.loaded = false;
         return messages::ChangedOnDisk(path, conflict);
     }
     if (now.error.kind != FileErrorKind::None) {
@@ -118,12 +120,6 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
             conflict.changed.push_back(&kRosterSlots[i]);
         }
     }
-    conflict.was = record.fields;
-    conflict.now = now.values;
-    conflict.size = image.facts.size;
-    conflict.sizeWas = record.size;
-    conflict.outside = now.outside;
-    conflict.sameFile = image.facts.identity == record.identity;
     if (conflict.size == conflict.sizeWas && conflict.changed.empty() && now.outside.empty()) {
         return std::nullopt;
     }

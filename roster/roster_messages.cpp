@@ -149,20 +149,11 @@ std::string Named(const std::string& path) {
     return "\"" + std::string(kIsolateStart) + ShownControls(FileNameOf(path)) + kIsolateEnd + "\"";
 }
 
-// What the details always begin with: which file it was, in full.
-std::string FileLine(const std::string& path) {
-    return "File: " + ShownControls(path);
-}
-
 std::string Capitalised(std::string text) {
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
         text[0] = static_cast<char>(text[0] - 'a' + 'A');
     }
     return text;
-}
-
-std::string SystemSaid(const FileError& error) {
-    return error.text.empty() ? std::string() : "The system said: " + error.text;
 }
 
 // What Kelvarin found itself where the system said nothing, as part of a sentence, in the order
@@ -216,8 +207,9 @@ std::string WhereLine(const FileError& error) {
     return what.empty() ? what : (slot ? SlotTitle(*slot) + ": " + what : Capitalised(what)) + ".";
 }
 
+// What the details always begin with: which file it was, in full; then `more`.
 std::string Details(const std::string& path, const std::string& more) {
-    std::string details = FileLine(path);
+    std::string details = "File: " + ShownControls(path);
     AddLine(details, more);
     return details;
 }
@@ -399,7 +391,7 @@ Trouble CauseInWords(const SaveOutcome& outcome) {
 Trouble FileTrouble(const FileError& error, Operation operation) {
     Trouble trouble = Words(error.kind, operation);
     trouble.details = WhereLine(error);
-    AddLine(trouble.details, SystemSaid(error));
+    AddLine(trouble.details, error.text.empty() ? "" : "The system said: " + error.text);
     return trouble;
 }
 
@@ -460,7 +452,7 @@ SaveResult NothingWritten(const std::string& path, const Trouble& trouble) {
 
 SaveResult ChangedOnDisk(const std::string& path, const Conflict& conflict) {
     std::string message;
-    std::string details = FileLine(path);
+    std::string details = Details(path, {});
     if (!conflict.loaded) {
         message = "Kelvarin has not loaded " + Named(path) +
                   ", so it cannot tell what saving would overwrite.";

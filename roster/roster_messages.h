@@ -9,9 +9,7 @@
 // system's own words, byte offsets and hex values go to the details.
 #include "roster.h"
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
