@@ -150,6 +150,7 @@ FileError WriteFields(const ImageFile& file, Outcome& outcome) {
         FileFacts now;
         FileError error;
         if (!file.facts(now, &error) || now.size != outcome.sizeWas) {
+            outcome.size = now.size;
             return error;
         }
         Outcome::Field& field = outcome.fields[i];
@@ -202,10 +203,10 @@ FileFacts Confirm(ImageFile& file, Outcome& outcome, const FileError& stopped) {
         outcome.cause = why;
         outcome.error = error;
     };
-    outcome.size = after.size;
     if (stopped.kind != FileErrorKind::None || !sizeKnown) {
         cause(Cause::SizeUnknown, stopped.kind != FileErrorKind::None ? stopped : sizeError);
-    } else if (!sizeHeld) {
+    } else if (!sizeHeld || has([](const auto& field) { return !field.tried; })) {
+        outcome.size = sizeHeld ? outcome.size : after.size; // else as it was when writing stopped
         cause(Cause::SizeChanged);
     } else if (has([](const auto& field) { return field.fate == Fate::ReadOtherwise; })) {
         cause(Cause::ReadBack);

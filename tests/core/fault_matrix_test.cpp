@@ -403,6 +403,7 @@ std::atomic<unsigned long> mountType{0}; // the file-system type the mount claim
 constexpr unsigned long kNfs = 0x6969;
 constexpr unsigned long kFuse = 0x65735546;
 std::atomic<int> failFactsCall{0}; // the n-th look at an open file's facts from now on fails
+std::atomic<int> growFactsCall{0}; // it shows the file 4 KiB longer, as for a moment it was
 // A second writer that honours locks, as another Kelvarin window: when the save drops its cached
 // pages just before its read-back, it tries to lock the file and, if it can, writes a field.
 const char* secondWriterPath = nullptr;
@@ -439,7 +440,11 @@ extern "C" int fstat(int fd, struct stat* info) {
         errno = ETIMEDOUT; // a share that stalls for a moment
         return -1;
     }
-    return static_cast<int>(::syscall(SYS_fstat, fd, info));
+    const long result = ::syscall(SYS_fstat, fd, info);
+    if (result == 0 && kelvarin::growFactsCall > 0 && --kelvarin::growFactsCall == 0) {
+        info->st_size += 4096;
+    }
+    return static_cast<int>(result);
 }
 
 extern "C" int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
@@ -617,6 +622,7 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         failWriteOffset = -1;
         failReadOffset = -1;
         failFactsCall = 0;
+        growFactsCall = 0;
         mountType = 0;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
@@ -848,6 +854,17 @@ INSTANTIATE_TEST_SUITE_P(
                      "holds some of your changes and not others.",
                      "Gym 8, member 4, species: Arceus was not written", false, nullptr,
                      "Reconnect to the network share"},
+        // Another program extends the file just before the last species and cuts it back before
+        // the writes end: the fields after the stop are not written, whatever the size is after.
+        StorageFault{"SizeMovesForAMomentBeforeTheLastSpecies", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         growFactsCall = 1 + 23;
+                         return std::string();
+                     },
+                     "another program changed the file's size during the save",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Its size changed from 67108864 bytes to 67112960 bytes during the save."},
         StorageFault{"FlushFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
