@@ -166,9 +166,8 @@ FileError WriteFields(const ImageFile& file, Outcome& outcome) {
 // Reads the written fields back as the storage holds them, in one read of the fields' region.
 bool ReadBack(const ImageFile& file, Outcome& outcome, FileError& error) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kRosterEnd - kRosterStart));
-    ImageFile::ReadBack way = ImageFile::ReadBack::CachedOnly;
-    const bool read = file.readBackAt(kRosterStart, bytes, way, &error) == bytes.size();
-    outcome.way = way;
+    outcome.way = ImageFile::ReadBack::CachedOnly;
+    const bool read = file.readBackAt(kRosterStart, bytes, *outcome.way, &error) == bytes.size();
     for (std::size_t i = 0; read && i < kRosterSlots.size(); ++i) {
         Outcome::Field& field = outcome.fields[i];
         const auto at = static_cast<std::size_t>(kRosterSlots[i].offset - kRosterStart);

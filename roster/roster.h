@@ -74,7 +74,7 @@ struct SaveResult {
     SaveStatus status;
     std::string message; // when Saved, the confirmation: "Saved 3 changes to gym-hack.nds."
     std::string advice;
-    std::string details;
+    std::string details; // when Saved: empty, or that the read-back reached only the cache
     // When a save failed after it began to write: the fields that may not hold the shown value
     // on disk (all of them when nothing was written). Empty otherwise.
     std::vector<const RosterSlot*> unwritten;
