@@ -179,12 +179,10 @@ std::string Joined(const std::string& what, const std::string& why) {
 
 // The field a failed read or write touched, if it touched one.
 const RosterSlot* SlotAt(std::int64_t offset) {
-    for (const RosterSlot& slot : kRosterSlots) {
-        if (offset >= slot.offset && offset < slot.offset + kFieldSize) {
-            return &slot;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(kRosterSlots.begin(), kRosterSlots.end(), [offset](auto& slot) {
+        return offset >= slot.offset && offset < slot.offset + kFieldSize;
+    });
+    return found != kRosterSlots.end() ? &*found : nullptr;
 }
 
 // "reading at offset 0x1C30042 failed", with what Kelvarin found when the system said nothing.
@@ -199,8 +197,8 @@ std::string WhatFailed(const FileError& error) {
     return Joined(what, kFindingWords[static_cast<std::size_t>(error.finding)]);
 }
 
-// Where a file error happened, and what Kelvarin found there: "Gym 7, member 2, level: reading
-// at offset 0x1C30042 failed." The system's own words follow on a line of their own.
+// Where it failed, in a line of its own: "Gym 7, member 2, level: reading at offset 0x1C30042
+// failed." The system's own words follow on the next line.
 std::string WhereLine(const FileError& error) {
     const std::string what = WhatFailed(error);
     const RosterSlot* slot = SlotAt(error.offset);
@@ -301,7 +299,8 @@ Tally TallyOf(const SaveOutcome& outcome) {
                                      ", the file reads " + ShownValue(slot, field.readBack));
         } else if (field.fate == F::Written && field.changed()) {
             AddLine(unconfirmed, title + ShownValue(slot, field.shown) + " may not be on the disk");
-        } else if (field.changed() && (field.tried || tally.writes > 0)) {
+        } else if (field.fate == F::NotWritten && field.changed() &&
+                   (field.tried || tally.writes > 0)) {
             const std::string why = Joined(WhatFailed(field.error), field.error.text);
             AddLine(tally.lines, title + ShownValue(slot, field.shown) + " was not written" +
                                      (why.empty() ? "" : " (" + why + ")"));

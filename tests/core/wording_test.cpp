@@ -4,6 +4,7 @@
 #include "roster/roster.h"
 #include "roster/roster_messages.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -131,10 +132,15 @@ TEST(Wording, TheFateOfNoneOneThreeAndFourChanges) {
         EXPECT_THAT(result.message, HasSubstr(c.fate));
         EXPECT_EQ(result.saved(), c.outcome.cause == C::None);
         std::size_t notKnown = 0;
+        std::size_t changesNotKnown = 0; // each has a line of its own in the details, no other
         for (const SaveOutcome::Field& field : c.outcome.fields) {
             notKnown += field.fate != F::Confirmed ? 1 : 0;
+            changesNotKnown += field.fate != F::Confirmed && field.changed() ? 1 : 0;
         }
         EXPECT_EQ(result.unwritten.size(), notKnown);
+        const auto lines = std::count(result.details.begin(), result.details.end(), '\n');
+        EXPECT_EQ(static_cast<std::size_t>(lines), result.saved() ? 0 : changesNotKnown)
+            << result.details;
     }
 }
 
