@@ -14,10 +14,23 @@ namespace {
 constexpr std::size_t kReadChunk = 4096;
 
 // Keeps the first failure of a call: later ones are usually its consequences.
-void Note(FileError* error, const std::string& reason, FileErrorKind kind = FileErrorKind::Other) {
+void Note(FileError* error, const FileError& what) {
     if (error && error->kind == FileErrorKind::None) {
-        *error = {kind, reason};
+        *error = what;
     }
+}
+
+// A failure of this layer's own finding, at `offset`.
+void Note(FileError* error, FileFinding finding, std::int64_t offset,
+          FileError::Step step = FileError::Step::None) {
+    Note(error, {FileErrorKind::Other, {}, step, offset, finding});
+}
+
+// The system's reason for a failed step, with where it happened.
+void Note(FileError* error, FileError reason, FileError::Step step, std::int64_t offset) {
+    reason.step = step;
+    reason.offset = offset;
+    Note(error, reason);
 }
 
 void Clear(FileError* error) {
@@ -26,19 +39,11 @@ void Clear(FileError* error) {
     }
 }
 
-std::string At(std::int64_t offset) {
-    return offset < 0 ? std::to_string(offset) : HexNumber(static_cast<std::uint64_t>(offset));
-}
-
-std::string BeforeTheStart(std::int64_t offset) {
-    return "offset " + At(offset) + " lies before the start of the file";
-}
-
 // Raises the caller's position by one, as every caller of the byte operations expects. At the
 // top of the 32-bit range there is no higher position; the value stays and the caller is told.
 void AdvanceStart(std::int32_t& Start, FileError* error) {
     if (Start == std::numeric_limits<std::int32_t>::max()) {
-        Note(error, "offset " + At(Start) + " is the largest there is, so Start cannot move on");
+        Note(error, FileFinding::LastOffset, Start);
         return;
     }
     ++Start;
@@ -70,7 +75,7 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
     const std::int64_t end = offset + length;
     bool readable = file != nullptr && file->isOpen();
     if (readable && offset < 0) {
-        Note(error, BeforeTheStart(offset));
+        Note(error, FileFinding::BeforeTheStart, offset, FileError::Step::Read);
         readable = false;
     }
     while (position < end && readable) {
@@ -87,7 +92,7 @@ std::string ReadRun(const ImageFile* file, std::int64_t offset, std::int32_t len
         if (got == want) {
             continue;
         }
-        Note(error, "reading at offset " + At(position) + " failed: " + reason.text, reason.kind);
+        Note(error, reason, FileError::Step::Read, position);
         if (endOfFile) {
             // Every later position lies past the end as well: no point asking again.
             readable = false;
@@ -110,9 +115,9 @@ void WriteBytes(const ImageFile* file, std::int64_t offset, std::vector<std::uin
         return; // a failed open was noted already
     }
     if (offset < 0) {
-        Note(error, BeforeTheStart(offset));
+        Note(error, FileFinding::BeforeTheStart, offset, FileError::Step::Write);
     } else if (FileError reason; !file->writeAt(offset, run, &reason)) {
-        Note(error, "writing at offset " + At(offset) + " failed: " + reason.text, reason.kind);
+        Note(error, reason, FileError::Step::Write, offset);
     }
     run.clear();
 }
@@ -129,8 +134,7 @@ void WriteRun(const ImageFile* file, std::int64_t offset, std::string& Data, Fil
         const int byte = HexByteValue(Data[pair], Data[pair + 1]);
         if (byte < 0) {
             WriteBytes(file, runStart, run, error);
-            Note(error, "\"" + Data.substr(pair, 2) + "\" at offset " + At(position) +
-                            " is not a hexadecimal byte");
+            Note(error, FileFinding::NotHexadecimal, position, FileError::Step::Write);
             continue;
         }
         if (run.empty()) {
@@ -149,7 +153,7 @@ std::string ReadFrom(const ImageFile* file, std::int32_t& Start, std::int32_t Le
     try {
         return ReadRun(file, offset, Length, error);
     } catch (const std::bad_alloc&) {
-        Note(error, "too many bytes asked for at once");
+        Note(error, FileFinding::TooMany, offset, FileError::Step::Read);
         return {};
     }
 }
@@ -174,7 +178,7 @@ std::string ReadHEX(const std::string& FilePath, std::int32_t& Start, std::int32
     FileError reason;
     const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::Read, &reason);
     if (!file.isOpen()) {
-        Note(error, "the file cannot be opened: " + reason.text, reason.kind);
+        Note(error, reason, FileError::Step::Open, -1);
     }
     return ReadFrom(&file, Start, Length, error);
 }
@@ -195,7 +199,7 @@ void WriteHEX(const std::string& FilePath, std::int32_t& Start, std::string& Dat
     FileError reason;
     const ImageFile file = ImageFile::Open(FilePath, ImageFile::Access::ReadWrite, &reason);
     if (!file.isOpen()) {
-        Note(error, "the file cannot be opened: " + reason.text, reason.kind);
+        Note(error, reason, FileError::Step::Open, -1);
     }
     WriteTo(file, Start, Data, error);
 }

@@ -12,9 +12,8 @@ namespace kelvarin {
 // ReadHEX and WriteHEX are forgiving: they never throw, ReadHEX always returns 2 * Length
 // characters and WriteHEX always consumes all of Data. Both raise the caller's Start by one, as
 // long-standing callers expect. When `error` is given it is cleared at the start of the call and
-// afterwards holds the first failure: its kind, and its reason in the system's words with the
-// offset where it happened ("writing at offset 0x1C30004 failed: File too large"); a kind of None
-// means all went well.
+// afterwards holds the first failure: its kind, the system's words, and the step and offset where
+// it happened (writing at 0x1C30004: "File too large"); a kind of None means all went well.
 
 // Returns the hex text of the Length bytes at offset Start of the file. A byte that cannot be
 // read repeats the last byte read in this call ("00" when none was). Never creates the file.

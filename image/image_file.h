@@ -24,13 +24,39 @@ enum class FileErrorKind {
     NotPermitted,       // the file itself is marked unchangeable: immutable, append-only, read-only
     InputOutput,        // the device reported a read or write error
     Network,            // a network share stopped answering, or the handle went stale
+    StoppedAnswering,   // the same on a mount that is no network file system, or cannot be
+                        // told as one: a disk run by a FUSE driver that stopped, or a FUSE share
     NetworkPathMissing, // the share or the computer named in the path does not exist
+    CloudUnavailable,   // a sync program (OneDrive) cannot provide the file: not running, offline
+    CloudSyncing,       // a sync program is busy with the file, or it is not in sync
     Other,
 };
 
+// Trouble that the file layer or the byte operations found themselves, where no system call
+// failed: the system said nothing, so the error's text stays empty and the wording says it.
+enum class FileFinding {
+    None,
+    PastTheEnd,      // a read reached the end of the file
+    NothingAccepted, // a write call took no byte and gave no reason
+    NotHexadecimal,  // a digit pair handed to WriteHEX is no hex byte
+    BeforeTheStart,  // a negative offset
+    LastOffset,      // Start is the largest offset there is and cannot move on
+    TooMany,         // more bytes asked for at once than memory holds
+    NotUtf8,         // the path is not UTF-8 text
+    DeviceName,      // the path names a device (Windows: "NUL", "com1.nds", "\\.\...")
+    ReadOnlyMark,    // the file carries the Read-only attribute (Windows)
+};
+
+// A file error: its kind, the system's own words, and where it happened, each apart, so that
+// what a person is told as the system's words is only ever what the system said.
 struct FileError {
+    enum class Step { None, Open, Read, Write };
     FileErrorKind kind = FileErrorKind::None;
-    std::string text; // the system's words, as part of a sentence (no closing period)
+    std::string text; // the system's words (strerror, FormatMessageW) without closing period;
+                      // empty where the system said nothing
+    Step step = Step::None;
+    std::int64_t offset = -1; // of the read or write that failed; -1 when none
+    FileFinding finding = FileFinding::None;
 };
 
 // Paths are UTF-8 text on every platform; each file layer turns them into the system's own form
@@ -87,7 +113,8 @@ class ImageFile {
 
     // On failure the returned file is not open and `error` holds the system's reason. Other
     // programs may still read the file while it is open; where the system enforces sharing
-    // (Windows), a file another program holds without sharing fails as InUse.
+    // (Windows), a file another program holds without sharing fails as InUse, after it was tried
+    // again for about a second (a sync program or a virus scanner may hold it for a moment).
     static ImageFile Open(const std::string& path, Access access, FileError* error = nullptr);
 
     [[nodiscard]] bool isOpen() const { return handle_ != kClosed; }
@@ -95,15 +122,12 @@ class ImageFile {
     // Facts about the open file itself, immune to the path being swapped after the open.
     bool facts(FileFacts& facts, FileError* error = nullptr) const;
 
-    // Takes a lock on the whole file without waiting, held until unlock() or close(): Shared for
-    // a load, Exclusive for a save, so that two editors cannot interleave. False when another
-    // program holds a conflicting lock (`error`: InUse) or the lock failed for another reason. A
-    // file system that has no locks at all counts as locked: nobody there could honour one.
+    // Takes a lock on the whole file, held until close() (see readBackAt): Shared for a load,
+    // Exclusive for a save, so that two editors cannot interleave. A lock held elsewhere is tried
+    // again for about a second (it may be another window's save); false when it is still held
+    // then (`error`: InUse) or the lock failed for another reason. A file system that has no
+    // locks at all counts as locked: nobody there could honour one.
     bool lock(Lock kind, FileError* error = nullptr);
-
-    // Ends the lock before the file is closed. A save ends it before it reads its writes back:
-    // on Windows the lock would refuse the read through a second handle.
-    bool unlock(FileError* error = nullptr);
 
     // Reads up to buffer.size() bytes at `offset` into the front of the buffer and returns how
     // many it read. Fewer than asked for means `error` says why; `endOfFile` is then set when the
@@ -129,7 +153,9 @@ class ImageFile {
 
     // Reads like readAt, but, after a flush, as the storage holds the bytes rather than as this
     // program's own writes left them in memory, as far as the system lets a program ask, and
-    // says in `way` how far that was.
+    // says in `way` how far that was. The last thing a save does before it closes the file: on
+    // Windows, where a lock refuses even this program's second handle, it ends the lock (the
+    // open file's sharing still keeps other writers out); elsewhere the lock holds on.
     std::size_t readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer, ReadBack& way,
                            FileError* error = nullptr) const;
 

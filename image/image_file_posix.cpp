@@ -1,3 +1,4 @@
+#include "busy_retry.h"
 #include "file_error_codes.h"
 #include "image_file.h"
 
@@ -12,6 +13,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 namespace kelvarin {
 namespace {
@@ -25,6 +29,67 @@ void SetError(FileError* error, FileError what) {
 FileError SystemError(int code) {
     return {FileErrorKindOf(code), std::strerror(code)};
 }
+
+#if defined(__linux__)
+// Mounts whose files live on another computer, by the file-system type the system reports.
+bool IsNetworkFileSystem(const struct statfs& mount) {
+    static constexpr unsigned long kNetworkTypes[] = {
+        0x6969,     // NFS
+        0xFE534D42, // SMB2 (the smb3 client)
+        0xFF534D42, // CIFS
+        0x517B,     // SMB (the old client)
+        0x00C36400, // Ceph
+        0x5346414F, // AFS (OpenAFS)
+        0x6B414653, // AFS (the kernel's own client)
+        0x01021997, // 9P
+        0x564C,     // NCP (NetWare)
+        0x0BD00BD0, // Lustre
+        0x47504653, // GPFS
+    };
+    const auto type = static_cast<unsigned long>(mount.f_type) & 0xFFFFFFFFu;
+    return std::find(std::begin(kNetworkTypes), std::end(kNetworkTypes), type) !=
+           std::end(kNetworkTypes);
+}
+#endif
+
+// A stale or disconnected file comes from a network file system, or from a disk or share run by
+// a FUSE driver that stopped (an exFAT or NTFS stick, an sshfs share): the same codes. Only a
+// mount the system calls a network file system is told as a network share; the rest, also when
+// the mount cannot be asked any more (a dead FUSE driver answers nothing), get words true for
+// both.
+template <typename AskMount> FileError SystemErrorOn(int code, const AskMount& askMount) {
+    FileError error = SystemError(code);
+    if (code == ESTALE || code == ENOTCONN) {
+        bool network = false;
+#if defined(__linux__)
+        struct statfs mount {};
+        network = askMount(mount) && IsNetworkFileSystem(mount);
+#else
+        (void)askMount;
+#endif
+        error.kind = network ? FileErrorKind::Network : FileErrorKind::StoppedAnswering;
+    }
+    return error;
+}
+
+#if defined(__linux__)
+FileError SystemError(int code, int fd) {
+    return SystemErrorOn(code, [fd](struct statfs& mount) { return ::fstatfs(fd, &mount) == 0; });
+}
+
+FileError SystemError(int code, const std::string& path) {
+    return SystemErrorOn(
+        code, [&path](struct statfs& mount) { return ::statfs(path.c_str(), &mount) == 0; });
+}
+#else
+FileError SystemError(int code, int) {
+    return SystemErrorOn(code, [] { return false; });
+}
+
+FileError SystemError(int code, const std::string&) {
+    return SystemErrorOn(code, [] { return false; });
+}
+#endif
 
 int Descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
@@ -76,7 +141,7 @@ FileFacts FactsOf(const struct stat& info) {
 // until all `total` have moved. Returns how many moved; fewer means `error` says why, and
 // `movedNothing` is set when the system moved no byte at all (for a read: the file ended).
 template <typename Move>
-std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothingMoved,
+std::size_t MoveAll(int fd, std::size_t total, const Move& move, FileFinding whenNothingMoved,
                     FileError* error, bool* movedNothing) {
     std::size_t done = 0;
     while (done < total) {
@@ -85,14 +150,14 @@ std::size_t MoveAll(std::size_t total, const Move& move, const char* whenNothing
             if (errno == EINTR) {
                 continue;
             }
-            SetError(error, SystemError(errno));
+            SetError(error, SystemError(errno, fd));
             return done;
         }
         if (moved == 0) {
             if (movedNothing) {
                 *movedNothing = true;
             }
-            SetError(error, {FileErrorKind::Other, whenNothingMoved});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, whenNothingMoved});
             return done;
         }
         done += static_cast<std::size_t>(moved);
@@ -182,7 +247,7 @@ int OpenDirect(int fd) {
 }
 
 FileError PastTheEnd() {
-    return {FileErrorKind::Other, "the position lies past the end of the file"};
+    return {FileErrorKind::Other, {}, {}, -1, FileFinding::PastTheEnd};
 }
 
 // Reads the whole units of `span` until `needed` bytes are in memory or the file ends. Nothing
@@ -201,7 +266,7 @@ DirectRead ReadUnits(int direct, const Span& span, std::size_t unit, std::uint8_
             return {};
         }
         if (moved <= 0) {
-            units.error = moved < 0 ? SystemError(errno) : PastTheEnd();
+            units.error = moved < 0 ? SystemError(errno, direct) : PastTheEnd();
             return units;
         }
         units.read += static_cast<std::size_t>(moved);
@@ -325,7 +390,7 @@ bool InspectPath(const std::string& path, FileFacts& facts, FileError* error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         facts = {};
-        SetError(error, SystemError(errno));
+        SetError(error, SystemError(errno, path));
         return false;
     }
     facts = FactsOf(info);
@@ -341,7 +406,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         fd = ::open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        SetError(error, SystemError(errno));
+        SetError(error, SystemError(errno, path));
         return {};
     }
     return ImageFile(fd);
@@ -351,7 +416,7 @@ bool ImageFile::facts(FileFacts& facts, FileError* error) const {
     struct stat info {};
     if (::fstat(Descriptor(handle_), &info) != 0) {
         facts = {};
-        SetError(error, SystemError(errno));
+        SetError(error, SystemError(errno, Descriptor(handle_)));
         return false;
     }
     facts = FactsOf(info);
@@ -362,21 +427,26 @@ bool ImageFile::lock(Lock kind, FileError* error) {
     // flock locks belong to the open file, so they end with close() and do not clash with locks
     // the same process holds through another descriptor the way fcntl locks would.
     const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    int result = -1;
-    do {
-        result = ::flock(Descriptor(handle_), operation);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
+    int code = 0;
+    const bool locked = RetriedWhileBusy(
+        [&] {
+            int result = -1;
+            do {
+                result = ::flock(Descriptor(handle_), operation);
+            } while (result != 0 && errno == EINTR);
+            code = result == 0 ? 0 : errno;
+            return result == 0;
+        },
+        [&] { return code == EWOULDBLOCK; });
+    if (locked || code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS) {
         return true;
     }
-    if (errno == EWOULDBLOCK) {
-        SetError(error, {FileErrorKind::InUse, "another program is using the file"});
+    if (code == EWOULDBLOCK) {
+        // The system's words for it ("Resource temporarily unavailable") would mislead.
+        SetError(error, {FileErrorKind::InUse, {}});
         return false;
     }
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
-        return true;
-    }
-    SetError(error, SystemError(errno));
+    SetError(error, SystemError(code, Descriptor(handle_)));
     return false;
 }
 
@@ -386,23 +456,23 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
         *endOfFile = false;
     }
     return MoveAll(
-        buffer.size(),
+        Descriptor(handle_), buffer.size(),
         [&](std::size_t done) {
             return ::pread(Descriptor(handle_), buffer.data() + done, buffer.size() - done,
                            static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
         },
-        "the position lies past the end of the file", error, endOfFile);
+        FileFinding::PastTheEnd, error, endOfFile);
 }
 
 bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes,
                         FileError* error) const {
     const std::size_t written = MoveAll(
-        bytes.size(),
+        Descriptor(handle_), bytes.size(),
         [&](std::size_t done) {
             return ::pwrite(Descriptor(handle_), bytes.data() + done, bytes.size() - done,
                             static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
         },
-        "the system accepted no bytes", error, nullptr);
+        FileFinding::NothingAccepted, error, nullptr);
     return written == bytes.size();
 }
 
@@ -415,22 +485,10 @@ bool ImageFile::flushToDisk(FileError* error) const {
     }
 #endif
     if (::fsync(Descriptor(handle_)) != 0) {
-        SetError(error, SystemError(errno));
+        SetError(error, SystemError(errno, Descriptor(handle_)));
         return false;
     }
     return true;
-}
-
-bool ImageFile::unlock(FileError* error) {
-    int result = -1;
-    do {
-        result = ::flock(Descriptor(handle_), LOCK_UN);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0 || errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) {
-        return true; // a file system without locks held none
-    }
-    SetError(error, SystemError(errno));
-    return false;
 }
 
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
@@ -458,7 +516,7 @@ bool ImageFile::close(FileError* error) {
     const int result = ::close(Descriptor(handle_));
     handle_ = kClosed;
     if (result != 0 && errno != EINTR) {
-        SetError(error, SystemError(errno));
+        SetError(error, SystemError(errno, -1)); // the mount cannot be asked any more
         return false;
     }
     return true;

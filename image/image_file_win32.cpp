@@ -1,3 +1,4 @@
+#include "busy_retry.h"
 #include "file_error_codes.h"
 #include "image_file.h"
 
@@ -18,6 +19,22 @@
 #define ERROR_BAD_NET_NAME 67L
 #endif
 
+// The codes of files in folders that a sync program (OneDrive and others) keeps in the cloud,
+// which MinGW's headers lack: the values of the Windows SDK's winerror.h.
+#ifndef ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING
+#define ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING 362L
+#define ERROR_CLOUD_FILE_NOT_IN_SYNC 377L
+#define ERROR_CLOUD_FILE_AUTHENTICATION_FAILED 386L
+#define ERROR_CLOUD_FILE_NETWORK_UNAVAILABLE 388L
+#define ERROR_CLOUD_FILE_UNSUCCESSFUL 389L
+#define ERROR_CLOUD_FILE_IN_USE 391L
+#define ERROR_CLOUD_FILE_REQUEST_ABORTED 393L
+#define ERROR_CLOUD_FILE_ACCESS_DENIED 395L
+#define ERROR_CLOUD_FILE_PROPERTY_LOCK_CONFLICT 397L
+#define ERROR_CLOUD_FILE_REQUEST_CANCELED 398L
+#define ERROR_CLOUD_FILE_PROVIDER_TERMINATED 404L
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cwctype>
@@ -25,8 +42,6 @@
 
 namespace kelvarin {
 namespace {
-
-constexpr const char* kReadOnly = "the file has the Read-only attribute";
 
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -155,7 +170,7 @@ bool SystemPath(const std::string& path, std::wstring& result, std::string& notP
     notPlain.clear();
     std::wstring wide;
     if (!Widen(path, wide)) {
-        SetError(error, {FileErrorKind::Other, "the file name is not valid UTF-8 text"});
+        SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::NotUtf8});
         return false;
     }
     if (wide.empty()) {
@@ -294,6 +309,19 @@ FileErrorKind FileErrorKindOf(long systemCode) {
     case ERROR_CONNECTION_ABORTED:
     case ERROR_VC_DISCONNECTED:
         return FileErrorKind::Network;
+    case ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING: // an online-only file and no sync program
+    case ERROR_CLOUD_FILE_PROVIDER_TERMINATED:
+    case ERROR_CLOUD_FILE_NETWORK_UNAVAILABLE:
+    case ERROR_CLOUD_FILE_AUTHENTICATION_FAILED:
+    case ERROR_CLOUD_FILE_UNSUCCESSFUL:
+    case ERROR_CLOUD_FILE_REQUEST_ABORTED:
+    case ERROR_CLOUD_FILE_REQUEST_CANCELED:
+    case ERROR_CLOUD_FILE_ACCESS_DENIED:
+        return FileErrorKind::CloudUnavailable;
+    case ERROR_CLOUD_FILE_IN_USE:
+    case ERROR_CLOUD_FILE_NOT_IN_SYNC:
+    case ERROR_CLOUD_FILE_PROPERTY_LOCK_CONFLICT:
+        return FileErrorKind::CloudSyncing;
     case ERROR_BAD_NETPATH:  // a computer that is not there, or a mistyped one
     case ERROR_BAD_NET_NAME: // a share that computer does not have
         return FileErrorKind::NetworkPathMissing;
@@ -341,8 +369,7 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
         return {};
     }
     if (!notPlain.empty()) {
-        SetError(error,
-                 {FileErrorKind::NotPlainFile, "the name is that of a device, not of a file"});
+        SetError(error, {FileErrorKind::NotPlainFile, {}, {}, -1, FileFinding::DeviceName});
         return {};
     }
     const bool write = access == Access::ReadWrite;
@@ -351,18 +378,25 @@ ImageFile ImageFile::Open(const std::string& path, Access access, FileError* err
     if (const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
         write && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetError(error, {FileErrorKind::NotPermitted, kReadOnly});
+        SetError(error, {FileErrorKind::NotPermitted, {}, {}, -1, FileFinding::ReadOnlyMark});
         return {};
     }
     // Others may always read along. While loading they may also write and rename, as on POSIX;
     // while saving nobody else writes, so two programs' changes cannot interleave.
     const DWORD sharing =
         write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const HANDLE handle =
-        ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), sharing,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        SetError(error, SystemError(::GetLastError()));
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD code = NO_ERROR;
+    const bool opened = RetriedWhileBusy(
+        [&] {
+            handle = ::CreateFileW(systemPath.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0),
+                                   sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            code = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : NO_ERROR;
+            return handle != INVALID_HANDLE_VALUE;
+        },
+        [&] { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; });
+    if (!opened) {
+        SetError(error, SystemError(code));
         return {};
     }
     return ImageFile(reinterpret_cast<Handle>(handle));
@@ -377,12 +411,16 @@ bool ImageFile::lock(Lock kind, FileError* error) {
     // locked range fail too, which is why the lock spans only the length of one pass.
     const DWORD flags =
         LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-    OVERLAPPED whole = At(0);
-    if (::LockFileEx(AsHandle(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole)) {
-        return true;
-    }
-    const DWORD code = ::GetLastError();
-    if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
+    DWORD code = NO_ERROR;
+    const bool locked = RetriedWhileBusy(
+        [&] {
+            OVERLAPPED whole = At(0);
+            const bool done = ::LockFileEx(AsHandle(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole);
+            code = done ? NO_ERROR : ::GetLastError();
+            return done;
+        },
+        [&] { return code == ERROR_LOCK_VIOLATION; });
+    if (locked || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
         return true;
     }
     SetError(error, SystemError(code));
@@ -409,7 +447,7 @@ std::size_t ImageFile::readAt(std::int64_t offset, std::span<std::uint8_t> buffe
             if (endOfFile) {
                 *endOfFile = true;
             }
-            SetError(error, {FileErrorKind::Other, "the position lies past the end of the file"});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::PastTheEnd});
             return count;
         }
         count += got;
@@ -429,7 +467,7 @@ bool ImageFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes
             return false;
         }
         if (put == 0) {
-            SetError(error, {FileErrorKind::Other, "the system accepted no bytes"});
+            SetError(error, {FileErrorKind::Other, {}, {}, -1, FileFinding::NothingAccepted});
             return false;
         }
         done += put;
@@ -445,27 +483,17 @@ bool ImageFile::flushToDisk(FileError* error) const {
     return true;
 }
 
-bool ImageFile::unlock(FileError* error) {
-    OVERLAPPED whole = At(0);
-    if (::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole)) {
-        return true;
-    }
-    const DWORD code = ::GetLastError();
-    // Nothing was locked: the file system has no locks, or the lock was never taken.
-    if (code == ERROR_NOT_LOCKED || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) {
-        return true;
-    }
-    SetError(error, SystemError(code));
-    return false;
-}
-
 std::size_t ImageFile::readBackAt(std::int64_t offset, std::span<std::uint8_t> buffer,
                                   ReadBack& way, FileError* error) const {
     // Windows has no way to drop the cached pages of a range, but a handle opened without
     // buffering reads from the storage itself. That needs reads of whole sectors into memory
     // aligned to them: a page (4096 bytes) covers the sector sizes in use. The save's range lock
-    // would refuse this second handle's read, so the save ends it first.
+    // would refuse this second handle's read, so it ends here; the handle's sharing keeps other
+    // writers out until the save closes the file. A lock that would not end (none was taken,
+    // or the file system has none) is no reason to fail: the read tells.
     constexpr std::int64_t kAlign = 4096;
+    OVERLAPPED whole = At(0);
+    ::UnlockFileEx(AsHandle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
     const HANDLE direct = ::ReOpenFile(AsHandle(handle_), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        FILE_FLAG_NO_BUFFERING);

@@ -24,9 +24,7 @@ struct OpenedImage {
 };
 
 OpenedImage Unusable(Trouble trouble) {
-    OpenedImage image;
-    image.trouble = std::move(trouble);
-    return image;
+    return {{}, {}, std::move(trouble)};
 }
 
 // Whatever the facts say against using the file; an empty problem if it may be used.
@@ -84,12 +82,11 @@ FieldsOnDisk ReadFields(const ImageFile& file) {
         std::int32_t start = slot.offset; // ReadHEX moves its Start on: hand it a copy
         const std::string text = ReadHEX(file, start, kFieldSize, &fields.error);
         std::int16_t selection = 0;
-        if (fields.error.kind != FileErrorKind::None) {
-            fields.error.text = SlotTitle(slot) + ": " + fields.error.text;
-            return fields;
+        if (fields.error.kind == FileErrorKind::None && !SelectionFromFieldText(text, selection)) {
+            fields.error = {FileErrorKind::Other, {}, FileError::Step::Read, slot.offset};
+            fields.error.finding = FileFinding::NotHexadecimal;
         }
-        if (!SelectionFromFieldText(text, selection)) {
-            fields.error = {FileErrorKind::Other, messages::NotAFieldValue(slot, text)};
+        if (fields.error.kind != FileErrorKind::None) {
             return fields;
         }
         fields.values[i] = static_cast<std::uint16_t>(selection);
@@ -108,9 +105,11 @@ FieldsOnDisk ReadFields(const ImageFile& file) {
 // mounts) is a change by itself; otherwise the result to hand back.
 std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedImage& image,
                                       const FieldsOnDisk& now, const std::string& path) {
-    messages::Conflict conflict;
+    messages::Conflict conflict{record.holdsImage, image.facts.identity == record.identity,
+                                image.facts.size,  record.size,
+                                now.outside,       {},
+                                record.fields,     now.values};
     if (!record.holdsImage) {
-        conflict.loaded = false;
         return messages::ChangedOnDisk(path, conflict);
     }
     if (now.error.kind != FileErrorKind::None) {
@@ -119,196 +118,121 @@ std::optional<SaveResult> ChangeSince(const ImageRecord& record, const OpenedIma
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         if (now.values[i] != record.fields[i] && now.values[i] != record.tried[i]) {
             conflict.changed.push_back(&kRosterSlots[i]);
-            messages::AddLine(
-                conflict.lines,
-                messages::ChangedFieldLine(kRosterSlots[i], record.fields[i], now.values[i]));
         }
     }
-    conflict.size = image.facts.size;
-    conflict.sizeWas = record.size;
-    conflict.outside = now.outside;
-    conflict.sameFile = image.facts.identity == record.identity;
     if (conflict.size == conflict.sizeWas && conflict.changed.empty() && now.outside.empty()) {
         return std::nullopt;
     }
     return messages::ChangedOnDisk(path, conflict);
 }
 
-// ---- Saving: write, confirm, classify, remember ----
+// ---- Saving: write, confirm, remember ----
 
-// One field of a save, from what the window shows to what the storage gives back.
-struct FieldOutcome {
-    std::uint16_t held = 0;  // in the file just before the writes, as far as it could be read
-    std::uint16_t shown = 0; // what the window shows, and what is written
-    bool tried = false;      // a write was attempted
-    bool written = false;    // the system accepted the write
-    FileError error;         // why it did not
-    std::optional<std::uint16_t> readBack; // what the storage gave back after the flush
+using Outcome = messages::SaveOutcome;
+using Fate = Outcome::Fate;
 
-    [[nodiscard]] bool changed() const { return shown != held; }
-    [[nodiscard]] bool kept() const { return written && readBack == shown; }
-};
-using Outcomes = std::array<FieldOutcome, kRosterSlotCount>;
-
-Outcomes ShownAndHeld(const ListSelection& lists, const FieldValues& held) {
-    Outcomes outcomes{};
+Outcome ShownAndHeld(const ListSelection& lists, const FieldValues& held, std::int64_t size) {
+    Outcome outcome;
+    outcome.sizeWas = outcome.size = size;
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        outcomes[i].held = held[i];
-        outcomes[i].shown =
+        outcome.fields[i].held = held[i];
+        outcome.fields[i].shown =
             static_cast<std::uint16_t>(lists.selectedIndex(kRosterSlots[i].control));
     }
-    return outcomes;
+    return outcome;
 }
 
 // Writes every field with one write each. A program that ignores the lock may cut the file
-// meanwhile, and a write past its new end would grow it again: once the size moves, nothing more
-// is written.
-void WriteFields(const ImageFile& file, std::int64_t size, Outcomes& outcomes) {
+// meanwhile, and a write past its new end would grow it again: once the size moves, or can no
+// longer be told (a share that stalls), nothing more is written, and the error says why.
+FileError WriteFields(const ImageFile& file, Outcome& outcome) {
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
         FileFacts now;
-        if (!file.facts(now) || now.size != size) {
-            return;
+        FileError error;
+        if (!file.facts(now, &error) || now.size != outcome.sizeWas) {
+            outcome.size = now.size;
+            return error;
         }
-        FieldOutcome& field = outcomes[i];
+        Outcome::Field& field = outcome.fields[i];
         std::string fieldText = FieldTextFromSelection(static_cast<std::int16_t>(field.shown));
         std::int32_t start = kRosterSlots[i].offset;
         field.tried = true;
         WriteHEX(file, start, fieldText, &field.error);
-        field.written = field.error.kind == FileErrorKind::None;
+        field.fate = field.error.kind == FileErrorKind::None ? Fate::Written : Fate::NotWritten;
     }
+    return {};
 }
-
-// What the system said after the writes.
-struct Confirmation {
-    bool flushed = false;
-    FileError flushError;
-    bool sizeKnown = false;
-    FileFacts after;
-    FileError sizeError;
-    bool readBack = false;
-    std::optional<ImageFile::ReadBack> way;
-    FileError readBackError;
-    bool closed = false;
-    FileError closeError;
-};
 
 // Reads the written fields back as the storage holds them, in one read of the fields' region.
-void ReadBack(const ImageFile& file, Outcomes& outcomes, Confirmation& confirmation) {
+bool ReadBack(const ImageFile& file, Outcome& outcome, FileError& error) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kRosterEnd - kRosterStart));
-    ImageFile::ReadBack way = ImageFile::ReadBack::CachedOnly;
-    confirmation.readBack =
-        file.readBackAt(kRosterStart, bytes, way, &confirmation.readBackError) == bytes.size();
-    confirmation.way = way;
-    for (std::size_t i = 0; confirmation.readBack && i < kRosterSlots.size(); ++i) {
-        if (outcomes[i].written) {
-            const auto at = static_cast<std::size_t>(kRosterSlots[i].offset - kRosterStart);
-            outcomes[i].readBack = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+    outcome.way = ImageFile::ReadBack::CachedOnly;
+    const bool read = file.readBackAt(kRosterStart, bytes, *outcome.way, &error) == bytes.size();
+    for (std::size_t i = 0; read && i < kRosterSlots.size(); ++i) {
+        Outcome::Field& field = outcome.fields[i];
+        const auto at = static_cast<std::size_t>(kRosterSlots[i].offset - kRosterStart);
+        if (field.fate == Fate::Written) {
+            field.readBack = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+            field.fate = field.readBack == field.shown ? Fate::Confirmed : Fate::ReadOtherwise;
         }
     }
-}
-
-bool SizeHeld(const Confirmation& confirmation, std::int64_t size) {
-    return confirmation.sizeKnown && confirmation.after.size == size;
+    return read;
 }
 
 // Until the system confirms the data is on the disk, a crash or power cut could still lose it;
-// only once it is there can a read come from the storage. The lock ends before that read, which
-// a second handle makes on Windows; other writers are kept out by the handle's sharing there.
-Confirmation Confirm(ImageFile& file, std::int64_t size, Outcomes& outcomes) {
-    Confirmation confirmation;
-    confirmation.flushed = file.flushToDisk(&confirmation.flushError);
-    confirmation.sizeKnown = file.facts(confirmation.after, &confirmation.sizeError);
-    const bool anyWritten = std::any_of(outcomes.begin(), outcomes.end(),
-                                        [](const FieldOutcome& field) { return field.written; });
-    file.unlock(); // a lock that would not end is no reason to fail a save: the read-back tells
-    if (confirmation.flushed && SizeHeld(confirmation, size) && anyWritten) {
-        ReadBack(file, outcomes, confirmation);
+// only once it is there can a read come from the storage. The lock holds until the file is
+// closed, so that no other writer that honours it comes between the flush and the read-back.
+// Here, and only here, the save's cause is decided: the first of these that went wrong.
+FileFacts Confirm(ImageFile& file, Outcome& outcome, const FileError& stopped) {
+    using Cause = Outcome::Cause;
+    auto& fields = outcome.fields;
+    const auto has = [&](auto test) { return std::any_of(fields.begin(), fields.end(), test); };
+    FileError flushError, sizeError, readError, closeError;
+    const bool flushed = file.flushToDisk(&flushError);
+    FileFacts after;
+    const bool sizeKnown = file.facts(after, &sizeError);
+    const bool sizeHeld = sizeKnown && after.size == outcome.sizeWas;
+    const bool written = has([](const auto& field) { return field.fate == Fate::Written; });
+    const bool readBack = flushed && sizeHeld && written && ReadBack(file, outcome, readError);
+    const bool closed = file.close(&closeError);
+    const auto refused = std::find_if(fields.begin(), fields.end(), [](const auto& field) {
+        return field.tried && field.fate == Fate::NotWritten;
+    });
+    const auto cause = [&](Cause why, const FileError& error = {}) {
+        outcome.cause = why;
+        outcome.error = error;
+    };
+    if (stopped.kind != FileErrorKind::None || !sizeKnown) {
+        cause(Cause::SizeUnknown, stopped.kind != FileErrorKind::None ? stopped : sizeError);
+    } else if (!sizeHeld || has([](const auto& field) { return !field.tried; })) {
+        outcome.size = sizeHeld ? outcome.size : after.size; // else as it was when writing stopped
+        cause(Cause::SizeChanged);
+    } else if (has([](const auto& field) { return field.fate == Fate::ReadOtherwise; })) {
+        cause(Cause::ReadBack);
+    } else if (refused != fields.end()) {
+        cause(Cause::Write, refused->error); // the first refusal; what failed after follows
+    } else if (!flushed || !closed) {
+        cause(Cause::Flush, flushed ? closeError : flushError);
+    } else if (written && !readBack) {
+        cause(Cause::ReadBackFailed, readError);
     }
-    confirmation.closed = file.close(&confirmation.closeError);
-    return confirmation;
+    // A failed close can be the first sign that written data was lost: nothing is confirmed then.
+    for (Outcome::Field& field : fields) {
+        field.fate = !closed && field.fate == Fate::Confirmed ? Fate::Written : field.fate;
+    }
+    return after;
 }
 
-// The one cause a person is told, and the system's error that goes with it.
-void ClassifyCause(const Confirmation& confirmation, std::int64_t size, std::size_t mismatches,
-                   messages::SaveTrouble& trouble) {
-    using Cause = messages::SaveTrouble::Cause;
-    if (!SizeHeld(confirmation, size)) {
-        trouble.cause = confirmation.sizeKnown ? Cause::SizeChanged : Cause::SizeUnknown;
-        trouble.error = confirmation.sizeError;
-        trouble.sizeWas = size;
-        trouble.size = confirmation.after.size;
-    } else if (mismatches > 0) {
-        trouble.cause = Cause::ReadBack;
-    } else if (trouble.error.kind != FileErrorKind::None) {
-        trouble.cause = Cause::Write; // a refused write is the cause; what failed after follows
-    } else if (!confirmation.flushed || !confirmation.closed) {
-        trouble.cause = Cause::Flush;
-        trouble.error = confirmation.flushed ? confirmation.closeError : confirmation.flushError;
-    } else {
-        trouble.cause = Cause::ReadBackFailed;
-        trouble.error = confirmation.readBackError;
-    }
-}
-
-// What became of each field, for the person: which changes are not (known to be) in the file.
-messages::SaveTrouble Classify(const Outcomes& outcomes, const Confirmation& confirmation,
-                               std::int64_t size) {
-    messages::SaveTrouble trouble;
-    std::size_t mismatches = 0;
-    std::string unconfirmed;
-    trouble.confirmed = confirmation.flushed && confirmation.closed &&
-                        SizeHeld(confirmation, size) && confirmation.readBack;
+// After a save that got past the check, the record takes what the file held just before the
+// writes, what the storage gave back where it is known, and what was tried: after a failed one a
+// later save then blames nobody for Kelvarin's own writes, and still sees another program's.
+void Remember(ImageRecord& record, const Outcome& outcome) {
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        const FieldOutcome& field = outcomes[i];
-        const RosterSlot& slot = kRosterSlots[i];
-        trouble.writes += field.written ? 1 : 0;
-        trouble.changes += field.changed() ? 1 : 0;
-        if (field.tried && !field.written && trouble.error.kind == FileErrorKind::None) {
-            trouble.error = field.error; // the first failure is the cause; later ones follow
-        }
-        if (field.tried && !field.written && field.changed()) {
-            messages::AddLine(trouble.lines,
-                              messages::UnwrittenLine(slot, field.shown, field.error));
-        }
-        if (field.readBack && !field.kept()) {
-            ++mismatches;
-            messages::AddLine(trouble.lines,
-                              messages::ReadBackLine(slot, field.shown, *field.readBack));
-        }
-        if (field.changed() && !(trouble.confirmed && field.kept())) {
-            trouble.missing.push_back(&slot);
-            if (!trouble.confirmed && field.written) {
-                messages::AddLine(unconfirmed, messages::UnconfirmedLine(slot, field.shown));
-            }
-        }
-    }
-    messages::AddLine(trouble.lines, unconfirmed);
-    // With nothing written there was nothing to confirm.
-    trouble.confirmed = trouble.confirmed || (trouble.writes == 0 && confirmation.flushed &&
-                                              confirmation.closed && SizeHeld(confirmation, size));
-    ClassifyCause(confirmation, size, mismatches, trouble);
-    return trouble;
-}
-
-// After a failed save that got past the check, the record takes what the file held just before
-// the writes, what the storage gave back where it is known, and what was tried: a later save
-// then blames nobody for Kelvarin's own writes, and still sees another program's.
-void Remember(ImageRecord& record, const Outcomes& outcomes, bool confirmed) {
-    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        const FieldOutcome& field = outcomes[i];
-        record.fields[i] = confirmed && field.readBack ? *field.readBack : field.held;
+        const Outcome::Field& field = outcome.fields[i];
+        const bool readBack = field.fate == Fate::Confirmed || field.fate == Fate::ReadOtherwise;
+        record.fields[i] = readBack ? field.readBack : field.held;
         record.tried[i] = field.tried ? field.shown : field.held;
     }
-}
-
-std::vector<const RosterSlot*> NotKnownOnDisk(const Outcomes& outcomes, bool confirmed) {
-    std::vector<const RosterSlot*> fields;
-    for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
-        if (!(confirmed && outcomes[i].kept())) {
-            fields.push_back(&kRosterSlots[i]);
-        }
-    }
-    return fields;
 }
 
 } // namespace
@@ -365,12 +289,7 @@ LoadResult LoadRoster(const std::string& path, std::string& ImagePath, ListSelec
         return messages::Refused(path, messages::FileTrouble(fields.error, Operation::Load));
     }
     if (!fields.outside.empty()) {
-        std::string lines;
-        for (const RosterSlot* slot : fields.outside) {
-            const auto i = static_cast<std::size_t>(slot - kRosterSlots.data());
-            messages::AddLine(lines, messages::OutOfRange(*slot, fields.values[i]));
-        }
-        return messages::NotTheExpectedImage(path, fields.outside, lines);
+        return messages::NotTheExpectedImage(path, fields.outside, fields.values);
     }
 
     for (std::size_t i = 0; i < kRosterSlots.size(); ++i) {
@@ -400,31 +319,19 @@ SaveResult SaveRoster(const std::string& ImagePath, const ListSelection& lists, 
             return std::move(*change);
         }
     }
-    const std::int64_t size = image.facts.size;
-    Outcomes outcomes = ShownAndHeld(
-        lists, before.error.kind == FileErrorKind::None ? before.values : record.fields);
-    WriteFields(image.file, size, outcomes);
-    const Confirmation confirmation = Confirm(image.file, size, outcomes);
-    const messages::SaveTrouble trouble = Classify(outcomes, confirmation, size);
-
-    if (trouble.confirmed && std::all_of(outcomes.begin(), outcomes.end(),
-                                         [](const FieldOutcome& field) { return field.kept(); })) {
-        FieldValues shown{};
-        std::transform(outcomes.begin(), outcomes.end(), shown.begin(),
-                       [](const FieldOutcome& field) { return field.shown; });
-        const FileFacts& after = confirmation.after;
-        record = {true, after.identity, after.size, after.modified, shown, shown};
-        SaveResult saved{SaveStatus::Saved, messages::Saved(ImagePath, trouble.changes), {}, {}, {},
-                         confirmation.way};
-        return saved;
+    Outcome outcome = ShownAndHeld(
+        lists, before.error.kind == FileErrorKind::None ? before.values : record.fields,
+        image.facts.size);
+    const FileError stopped = WriteFields(image.file, outcome);
+    const FileFacts after = Confirm(image.file, outcome, stopped);
+    const bool saved = outcome.cause == Outcome::Cause::None;
+    if (saved || record.holdsImage) {
+        Remember(record, outcome); // when saved, every field was read back as shown
     }
-    SaveResult failed = messages::FailedSave(ImagePath, trouble);
-    failed.unwritten = NotKnownOnDisk(outcomes, trouble.confirmed);
-    failed.readBack = confirmation.way;
-    if (record.holdsImage) {
-        Remember(record, outcomes, trouble.confirmed);
+    if (saved) {
+        record = {true, after.identity, after.size, after.modified, record.fields, record.tried};
     }
-    return failed;
+    return messages::Reported(ImagePath, outcome);
 }
 
 } // namespace kelvarin

@@ -74,7 +74,7 @@ struct SaveResult {
     SaveStatus status;
     std::string message; // when Saved, the confirmation: "Saved 3 changes to gym-hack.nds."
     std::string advice;
-    std::string details;
+    std::string details; // when Saved: empty, or that the read-back reached only the cache
     // When a save failed after it began to write: the fields that may not hold the shown value
     // on disk (all of them when nothing was written). Empty otherwise.
     std::vector<const RosterSlot*> unwritten;
@@ -113,6 +113,18 @@ std::size_t PendingChanges(const ListSelection& lists, const ImageRecord& record
 // mislead) cannot turn the sentence around it; control characters in it are shown as symbols
 // rather than obeyed.
 std::string NameInSentence(const std::string& path);
+
+// The words of the window's own boxes, from the same table as every message: the question before
+// changes not saved are lost (by closing the window, or by opening another image), the caption of
+// the button that writes over a file changed on disk, and a pass ended by an unexpected error.
+struct LossWords {
+    std::string question;
+    std::string consequence; // what the other answer does to the changes
+    std::string loseButton;
+};
+LossWords QuestionBeforeLosing(bool closing, const std::string& path, std::size_t changes);
+std::string SaveAnywayCaption();
+std::string UnexpectedTrouble(bool saving, const std::string& what);
 
 // The conversions between a field's hex text in file order ("2A01": low byte first) and the
 // selection index it stands for, a 16-bit two's-complement number: "2A01" <-> 298,

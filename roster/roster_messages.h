@@ -31,23 +31,14 @@ Trouble FileTrouble(const FileError& error, Operation operation);
 Trouble NotAPlainFile(const std::string& what, Operation operation);
 Trouble TooShort(std::int64_t size, Operation operation);
 
-// A stored value as the slot's list shows it ("Cherubi", "42"), or the number it is.
-std::string ShownValue(const RosterSlot& slot, std::uint16_t value);
-std::string OutOfRange(const RosterSlot& slot, std::uint16_t stored);
-std::string NotAFieldValue(const RosterSlot& slot, const std::string& text);
-
-void AddLine(std::string& lines, const std::string& line);
-
 LoadResult Refused(const std::string& path, const Trouble& trouble);
-// The fields of the file that hold values no list entry stands for, and a line on each.
+// The fields of the file that hold values no list entry stands for, and a line on each value.
 LoadResult NotTheExpectedImage(const std::string& path,
                                const std::vector<const RosterSlot*>& fields,
-                               const std::string& lines);
+                               const std::array<std::uint16_t, kRosterSlotCount>& values);
 
 SaveResult NothingToSave();
 SaveResult NothingWritten(const std::string& path, const Trouble& trouble);
-// What a successful save tells a person: how many of the shown values were changes.
-std::string Saved(const std::string& path, std::size_t changes);
 
 // The file on disk is not what was last loaded or saved.
 struct Conflict {
@@ -57,26 +48,39 @@ struct Conflict {
     std::int64_t sizeWas = 0;
     std::vector<const RosterSlot*> outside; // fields holding values no list entry stands for
     std::vector<const RosterSlot*> changed; // fields holding other values than were known
-    std::string lines;                      // one line on each changed field
+    std::array<std::uint16_t, kRosterSlotCount> was{}, now{}; // the fields' values, known and now
 };
-std::string ChangedFieldLine(const RosterSlot& slot, std::uint16_t was, std::uint16_t now);
 SaveResult ChangedOnDisk(const std::string& path, const Conflict& conflict);
 
-// What became of a save that began writing and did not end well.
-struct SaveTrouble {
-    enum class Cause { Write, Flush, SizeChanged, SizeUnknown, ReadBack, ReadBackFailed };
-    Cause cause = Cause::Write;
-    FileError error;                        // for Write, Flush, SizeUnknown, ReadBackFailed
-    std::int64_t sizeWas = 0, size = 0;     // for SizeChanged
-    std::size_t writes = 0;                 // fields whose write the system accepted
-    std::size_t changes = 0;                // fields whose shown value differed from the file's
-    std::vector<const RosterSlot*> missing; // changed fields not (known to be) in the file
-    bool confirmed = true;                  // false: the system could not say what reached the disk
-    std::string lines;                      // one line on each field concerned
+// A save that began to write, as the save pass found it once: the one cause a person is told
+// (None: saved), the system's error that goes with it, and each field's fate. Every message about
+// the save is made from this alone. A field is unchanged when it shows what the file held.
+struct SaveOutcome {
+    enum class Cause { None, Write, Flush, SizeChanged, SizeUnknown, ReadBack, ReadBackFailed };
+    enum class Fate {
+        NotWritten,    // the write was refused, or never made
+        Written,       // the system took it but could not confirm that it reached the disk
+        Confirmed,     // read back as written after the flush
+        ReadOtherwise, // read back after the flush, and the storage gave other bytes
+    };
+    struct Field {
+        std::uint16_t held = 0;  // in the file just before the writes, as far as it could be read
+        std::uint16_t shown = 0; // what the window shows, and what is written
+        bool tried = false;      // a write was made
+        Fate fate = Fate::NotWritten;
+        std::uint16_t readBack = 0; // for Confirmed and ReadOtherwise
+        FileError error;            // why a write that was made was refused
+
+        [[nodiscard]] bool changed() const { return shown != held; }
+    };
+    Cause cause = Cause::None;
+    FileError error;                    // for Write, Flush, SizeUnknown, ReadBackFailed
+    std::int64_t sizeWas = 0, size = 0; // for SizeChanged
+    std::optional<ImageFile::ReadBack> way;
+    std::array<Field, kRosterSlotCount> fields{};
 };
-std::string UnwrittenLine(const RosterSlot& slot, std::uint16_t shown, const FileError& error);
-std::string UnconfirmedLine(const RosterSlot& slot, std::uint16_t shown);
-std::string ReadBackLine(const RosterSlot& slot, std::uint16_t wrote, std::uint16_t reads);
-SaveResult FailedSave(const std::string& path, const SaveTrouble& trouble);
+// "Saved 3 changes to ..." or what went wrong, which fields are not (known to be) in the file,
+// and how the fields were read back.
+SaveResult Reported(const std::string& path, const SaveOutcome& outcome);
 
 } // namespace kelvarin::messages

@@ -276,7 +276,7 @@ void MainWindow::cmdOpen_Click() {
         const std::int32_t flags = kOpenDialogFlags;
         loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
     } catch (const std::exception& error) {
-        showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
+        showProblem(UnexpectedTrouble(false, error.what()), {}, {});
     }
 }
 
@@ -314,7 +314,7 @@ bool MainWindow::save() {
         return result.saved();
     } catch (const std::exception& error) {
         showPending();
-        showProblem(std::string("The image could not be saved: ") + error.what(), {}, {});
+        showProblem(UnexpectedTrouble(true, error.what()), {}, {});
         return false;
     }
 }
@@ -347,7 +347,7 @@ bool MainWindow::askSaveAnyway(const SaveResult& changed) {
     QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
     ShowAsPlainText(box, changed.message, changed.advice, changed.details);
     QPushButton* overwrite =
-        box.addButton(QStringLiteral("Save anyway"), QMessageBox::DestructiveRole);
+        box.addButton(ToQString(SaveAnywayCaption()), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
@@ -386,19 +386,10 @@ struct LossQuestion {
     QString loseButton;
 };
 
-LossQuestion QuestionBefore(MainWindow::Losing how, const std::string& fileName,
-                            std::size_t changes) {
-    const bool closing = how == MainWindow::Losing::ByClosing;
-    const std::string yours =
-        changes == 1 ? "your change" : "your " + std::to_string(changes) + " changes";
-    const std::string fate = changes == 1 ? "it is lost." : "they are lost.";
-    if (closing) {
-        return {"Save " + yours + " to " + fileName + " before closing?",
-                "If you close without saving, " + fate, QStringLiteral("Close without saving")};
-    }
-    return {"Save " + yours + " to " + fileName + " before opening another image?",
-            "If you open another image without saving, " + fate,
-            QStringLiteral("Open without saving")};
+LossQuestion QuestionBefore(MainWindow::Losing how, const std::string& path, std::size_t changes) {
+    const LossWords words =
+        QuestionBeforeLosing(how == MainWindow::Losing::ByClosing, path, changes);
+    return {words.question, words.consequence, ToQString(words.loseButton)};
 }
 
 } // namespace
@@ -412,7 +403,7 @@ bool MainWindow::settlePending(Losing how) {
     if (isMinimized()) {
         showNormal();
     }
-    const LossQuestion asked = QuestionBefore(how, NameInSentence(ImagePath), pending);
+    const LossQuestion asked = QuestionBefore(how, ImagePath, pending);
     QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
     ShowAsPlainText(box, asked.question, asked.consequence, {});
     QPushButton* saveFirst = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);

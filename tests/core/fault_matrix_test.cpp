@@ -16,12 +16,15 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+#include <utility>
 
 #include <atomic>
 #include <csignal>
@@ -362,8 +365,9 @@ TEST_F(FaultMatrix, WritesRefusedPartWayThroughAreReportedFieldByField) {
                                                     "system allows"),
                                           HasSubstr("22 of your 46 changes are not in the file"),
                                           HasSubstr("some of your changes and not others"))) &&
-                           ::testing::Value(result.details, HasSubstr("The system said: writing "
-                                                                      "at offset 0x1C30004 failed"))
+                           ::testing::Value(result.details,
+                                            AllOf(HasSubstr("writing at offset 0x1C30004 failed"),
+                                                  HasSubstr("The system said: File too large")))
                        ? 0
                        : 4;
         },
@@ -394,6 +398,16 @@ std::atomic<std::int64_t> failWriteOffset{-1};
 std::atomic<int> failWriteErrno{EIO};
 std::atomic<std::int64_t> failReadOffset{-1};
 std::atomic<int> failReadErrno{EIO};
+constexpr off_t kGym4Member1SpeciesAt = 0x1C2FFA4;
+std::atomic<unsigned long> mountType{0}; // the file-system type the mount claims; 0: its own
+constexpr unsigned long kNfs = 0x6969;
+constexpr unsigned long kFuse = 0x65735546;
+std::atomic<int> failFactsCall{0}; // the n-th look at an open file's facts from now on fails
+std::atomic<int> growFactsCall{0}; // it shows the file 4 KiB longer, as for a moment it was
+// A second writer that honours locks, as another Kelvarin window: when the save drops its cached
+// pages just before its read-back, it tries to lock the file and, if it can, writes a field.
+const char* secondWriterPath = nullptr;
+std::atomic<int> secondWriterLock{-1}; // what its flock returned: 0 (locked) or -1
 
 } // namespace
 } // namespace kelvarin
@@ -421,6 +435,41 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     return ::syscall(SYS_pread64, fd, buffer, count, offset);
 }
 
+extern "C" int fstat(int fd, struct stat* info) {
+    if (kelvarin::failFactsCall > 0 && --kelvarin::failFactsCall == 0) {
+        errno = ETIMEDOUT; // a share that stalls for a moment
+        return -1;
+    }
+    const long result = ::syscall(SYS_fstat, fd, info);
+    if (result == 0 && kelvarin::growFactsCall > 0 && --kelvarin::growFactsCall == 0) {
+        info->st_size += 4096;
+    }
+    return static_cast<int>(result);
+}
+
+extern "C" int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
+    if (const char* path = std::exchange(kelvarin::secondWriterPath, nullptr)) {
+        const int other = ::open(path, O_RDWR | O_CLOEXEC);
+        kelvarin::secondWriterLock = ::flock(other, LOCK_EX | LOCK_NB);
+        if (kelvarin::secondWriterLock == 0) {
+            const std::uint8_t bytes[2] = {0x82, 0x00}; // Gyarados
+            (void)!::syscall(SYS_pwrite64, other, bytes, 2, kelvarin::kGym4Member1SpeciesAt);
+            ::syscall(SYS_fsync, other);
+        }
+        ::close(other);
+    }
+    const long result = ::syscall(SYS_fadvise64, fd, offset, length, advice);
+    return result == 0 ? 0 : errno;
+}
+
+extern "C" int fstatfs(int fd, struct statfs* info) {
+    const long result = ::syscall(SYS_fstatfs, fd, info);
+    if (result == 0 && kelvarin::mountType != 0) {
+        info->f_type = static_cast<decltype(info->f_type)>(kelvarin::mountType.load());
+    }
+    return static_cast<int>(result);
+}
+
 extern "C" int fsync(int fd) {
     if (kelvarin::failFlush) {
         errno = EIO;
@@ -439,6 +488,19 @@ constexpr std::uint16_t kBudew = 406;
 constexpr std::uint16_t kGyarados = 130;
 constexpr std::uint16_t kArceus = 493;
 constexpr std::uint16_t kMetapod = 11;
+
+// Between its flush and its read-back a save still holds its lock: another writer that honours
+// locks cannot come between them, so the save neither blames the storage for another's write nor
+// calls that write its own.
+TEST_F(FaultMatrix, NoWriterThatHonoursTheLockComesBetweenFlushAndReadBack) {
+    LoadAndChange(image);
+    secondWriterPath = image.c_str();
+    const SaveResult result = SaveRoster(ImagePath, lists, record);
+    ASSERT_EQ(secondWriterPath, nullptr) << "the save did not reach its read-back";
+    EXPECT_EQ(secondWriterLock, -1) << "the second writer could lock the file";
+    EXPECT_TRUE(result.saved()) << result.message << "\n" << result.details;
+    ExpectDiskMatchesReport(image, result);
+}
 
 // A read refused while loading is told as a load: the advice is to open the file again, never to
 // save.
@@ -459,8 +521,10 @@ TEST_F(FaultMatrix, AReadRefusedWhileLoadingIsToldAsALoad) {
         SCOPED_TRACE(read.cause);
         failReadErrno = read.code;
         failReadOffset = FindSlot(7, 2, SlotKind::Level)->offset;
+        mountType = kNfs;
         const LoadResult result = LoadRoster(image, ImagePath, lists, record);
         failReadOffset = -1;
+        mountType = 0;
         EXPECT_EQ(result.status, LoadStatus::Refused);
         EXPECT_EQ(result.message, "Cannot load \"\u2068image.nds\u2069\": " +
                                       std::string(read.cause) + ". Nothing was changed.");
@@ -557,6 +621,9 @@ class StorageFaults : public FaultMatrix, public ::testing::WithParamInterface<S
         failFlush = false;
         failWriteOffset = -1;
         failReadOffset = -1;
+        failFactsCall = 0;
+        growFactsCall = 0;
+        mountType = 0;
         if (mounted) {
             ::umount2(mountPoint.c_str(), MNT_DETACH);
         }
@@ -734,10 +801,11 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      "the disk or card that holds the file is not there or not ready",
                      "Your change to the species of gym 4, member 1 is not in the file.",
-                     "The system said: writing at offset 0x1C2FFA4 failed: No medium found", true,
-                     nullptr, "your changes are still shown here"},
+                     "The system said: No medium found", true, nullptr,
+                     "your changes are still shown here"},
         StorageFault{"ShareStopsAnswering", Disk::Local, RosterImage,
                      [](StorageFaults&) {
+                         mountType = kNfs;
                          failWriteErrno = ESTALE;
                          failWriteOffset = kGym8Member4Species;
                          return std::string();
@@ -746,6 +814,19 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 8, member 4 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "", false, nullptr, "Reconnect to the network share, then save again."},
+        // An exFAT stick whose FUSE driver died: the same code as a stale network share.
+        StorageFault{"FuseDiskStopsAnswering", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         mountType = kFuse;
+                         failWriteErrno = ESTALE;
+                         failWriteOffset = kGym8Member4Species;
+                         return std::string();
+                     },
+                     "the disk or share that holds the file stopped answering",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "The system said: Stale file handle", false, nullptr,
+                     "Connect the disk or card again, or reconnect to the share"},
         // As a card's driver did: the write went elsewhere and the card kept Luxray, while the
         // page cache holds Budew, so a read-back that the cache answers finds nothing wrong.
         StorageFault{"CardKeepsOldValueBehindThePageCache", Disk::Misplacing,
@@ -761,6 +842,29 @@ INSTANTIATE_TEST_SUITE_P(
                      "Your change to the species of gym 4, member 1 is not in the file, so it now "
                      "holds some of your changes and not others.",
                      "Gym 4, member 1, species: wrote Budew, the file reads Luxray"},
+        // The size cannot be told just before the last species is written (the save's first look
+        // at the open file, then one before each field): the writes stop there.
+        StorageFault{"SizeUnknownBeforeTheLastSpecies", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         failFactsCall = 1 + 23;
+                         return std::string();
+                     },
+                     "the system could not tell the file's size during the save",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Gym 8, member 4, species: Arceus was not written", false, nullptr,
+                     "Reconnect to the network share"},
+        // Another program extends the file just before the last species and cuts it back before
+        // the writes end: the fields after the stop are not written, whatever the size is after.
+        StorageFault{"SizeMovesForAMomentBeforeTheLastSpecies", Disk::Local, RosterImage,
+                     [](StorageFaults&) {
+                         growFactsCall = 1 + 23;
+                         return std::string();
+                     },
+                     "another program changed the file's size during the save",
+                     "Your change to the species of gym 8, member 4 is not in the file, so it now "
+                     "holds some of your changes and not others.",
+                     "Its size changed from 67108864 bytes to 67112960 bytes during the save."},
         StorageFault{"FlushFails", Disk::Local, RosterImage,
                      [](StorageFaults&) {
                          failFlush = true;
