@@ -459,7 +459,7 @@ void MainWindow::loadTelling(const QString& chosen) {
             showProblem(result.message, result.advice, result.details);
         }
     } catch (const std::exception& error) {
-        showProblem(std::string("The image could not be opened: ") + error.what(), {}, {});
+        showProblem(UnexpectedTrouble(false, error.what()), {}, {});
     }
 }
 
