@@ -33,14 +33,23 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string TempDir::file(const std::string& name) const {
+    const std::u8string utf8 = (path_ / PathOf(name)).u8string();
+    return {utf8.begin(), utf8.end()};
+}
+
 void MakeSparseFile(const std::string& path, std::uintmax_t size) {
-    { std::ofstream create(path, std::ios::binary | std::ios::trunc); }
-    fs::resize_file(path, size);
+    { std::ofstream create(PathOf(path), std::ios::binary | std::ios::trunc); }
+    fs::resize_file(PathOf(path), size);
 }
 
 void WriteBytesAt(const std::string& path, std::int64_t offset,
                   const std::vector<std::uint8_t>& bytes) {
-    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    std::fstream file(PathOf(path), std::ios::binary | std::ios::in | std::ios::out);
     if (!file) {
         throw std::runtime_error("cannot open " + path);
     }
@@ -54,7 +63,7 @@ void WriteBytesAt(const std::string& path, std::int64_t offset,
 
 std::vector<std::uint8_t> ReadBytesAt(const std::string& path, std::int64_t offset,
                                       std::size_t count) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathOf(path), std::ios::binary);
     std::vector<std::uint8_t> bytes(count);
     file.seekg(offset);
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
@@ -94,8 +103,8 @@ namespace {
 void ForEachBlock(
     const std::string& a, const std::string& b,
     const std::function<void(std::int64_t, const std::string&, const std::string&)>& visit) {
-    std::ifstream fa(a, std::ios::binary);
-    std::ifstream fb(b, std::ios::binary);
+    std::ifstream fa(PathOf(a), std::ios::binary);
+    std::ifstream fb(PathOf(b), std::ios::binary);
     std::string ba(1 << 20, '\0');
     std::string bb(1 << 20, '\0');
     std::int64_t base = 0;

@@ -10,6 +10,10 @@
 
 namespace kelvarin::testing {
 
+// Tests name files in UTF-8, as the program does: the path that names the same file through the
+// standard library, also where its narrow strings are in another code page (Windows).
+std::filesystem::path PathOf(const std::string& utf8);
+
 // A fresh folder under `base` (the system's temporary folder unless said otherwise), removed
 // with everything in it.
 class TempDir {
@@ -20,9 +24,8 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::string file(const std::string& name) const {
-        return (path_ / name).string();
-    }
+    // The UTF-8 path of `name` (UTF-8) in the folder.
+    [[nodiscard]] std::string file(const std::string& name) const;
 
   private:
     std::filesystem::path path_;

@@ -371,7 +371,7 @@ TEST_F(CarefulEditingTest, ANameCannotTurnASentenceAround) {
     for (const char* name : {"abc\u202E.nds", "\u05D0\u05D1\u05D2.nds", "line\nbreak.nds"}) {
         SCOPED_TRACE(name);
         const std::string odd = dir.file(name);
-        if (!std::ofstream(odd)) {
+        if (!std::ofstream(PathOf(odd))) {
             std::cout << "not on this system's file names: " << name << '\n';
             continue;
         }
@@ -388,7 +388,7 @@ TEST_F(CarefulEditingTest, ANameCannotTurnASentenceAround) {
         firstOf(MessagesShownDuring([&] { window.close(); }, QStringLiteral("Cancel")));
         StoreField(odd, 0x1C2FF74, 406);
         firstOf(saveAnswering(QStringLiteral("Cancel"))); // changed on disk
-        std::filesystem::remove(odd);
+        std::filesystem::remove(PathOf(odd));
         firstOf(press("cmdSave")); // failed
         MakeRosterImage(odd);
         ASSERT_TRUE(press("cmdSave").empty());

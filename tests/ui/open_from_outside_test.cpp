@@ -82,7 +82,7 @@ TEST_F(WindowTest, ADroppedOrNamedFileOpensAsByOpenAndNothingElseDoes) {
     MakeRosterImage(other);
     StoreField(other, 0x1C2F858, 7); // G1P1
     const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(dir.file("a folder.nds")));
-    std::filesystem::create_directory(folder.toLocalFile().toStdString());
+    std::filesystem::create_directory(PathOf(folder.toLocalFile().toStdString()));
     const QUrl one = QUrl::fromLocalFile(QString::fromStdString(other));
     const QUrl gone = QUrl::fromLocalFile(QString::fromStdString(dir.file("gone.nds")));
     const QString lose = QStringLiteral("Open without saving");
