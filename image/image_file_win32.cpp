@@ -20,7 +20,7 @@
 #endif
 
 // The codes of files in folders that a sync program (OneDrive and others) keeps in the cloud,
-// which MinGW's headers lack: the values of the Windows SDK's winerror.h.
+// which older MinGW headers (Debian 12's) lack: the values of the Windows SDK's winerror.h.
 #ifndef ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING
 #define ERROR_CLOUD_FILE_PROVIDER_NOT_RUNNING 362L
 #define ERROR_CLOUD_FILE_NOT_IN_SYNC 377L
