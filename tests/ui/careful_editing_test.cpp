@@ -197,12 +197,16 @@ TEST_F(CarefulEditingTest, OnlyThePersonAnswersAQuestion) {
     const auto held = [&](Qt::Key key) {
         return [=](QMessageBox& box) { Repeat(focusOf(box), key); };
     };
-    const auto request = [](Kind kind) {
-        return [kind](QMessageBox&) {
-            EndRequests::arrive(kind);
-            QTest::qWait(50);
-        };
+    // A request as the platform makes it, taken by the window before this returns.
+    int received = 0;
+    QObject::connect(&requests, &EndRequests::requested, &window, [&] { ++received; });
+    const auto deliver = [&](Kind kind) {
+        const int before = received;
+        EndRequests::arrive(kind);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return received > before; }));
+        QCoreApplication::sendPostedEvents(); // the window's queued turn
     };
+    const auto request = [&](Kind kind) { return [=](QMessageBox&) { deliver(kind); }; };
     const auto pressedAgain = [&](QMessageBox& box) {
         Repeat(focusOf(box), Qt::Key_Return);
         SendKey(focusOf(box), QEvent::KeyRelease, Qt::Key_Return, false, 1200);
@@ -255,8 +259,7 @@ TEST_F(CarefulEditingTest, OnlyThePersonAnswersAQuestion) {
                 window.close();
                 break;
             case Opener::Request:
-                EndRequests::arrive(Kind::Terminate);
-                QTest::qWait(50);
+                deliver(Kind::Terminate);
                 break;
             }
         };
