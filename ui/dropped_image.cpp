@@ -1,6 +1,7 @@
 #include "ui/dropped_image.h"
 
 #include "roster/roster.h"
+#include "ui/window_layout.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -14,7 +15,7 @@ namespace {
 
 // The name of what was dropped, shown as every sentence shows a file's name.
 QString Named(const QString& path) {
-    return QString::fromStdString(NameInSentence(path.toStdString()));
+    return ToQString(NameInSentence(path.toStdString()));
 }
 
 } // namespace

@@ -15,6 +15,10 @@ struct DroppedImage {
     QString refusal; // why, for the message; empty when taken
 };
 
+// What a refused drop is told first; the refusal says why.
+inline const QString kDropWhat =
+    QStringLiteral("Drop one game image file on the window to open it.");
+
 DroppedImage ReadDrop(const QMimeData& data);
 
 // Whether a drag may end on the window, and with which action: the window takes what carries

@@ -30,7 +30,6 @@
 #include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QSessionManager>
-#include <QWindow>
 
 #include <exception>
 
@@ -270,14 +269,10 @@ void MainWindow::cmdOpen_Click() {
     if (!settlePending(Losing::ByOpening)) {
         return;
     }
-    try {
-        // A new dialog object for every press: nothing of an earlier dialog carries over.
-        clsCommonDialog dialog(dialogs_);
-        const std::int32_t flags = kOpenDialogFlags;
-        loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
-    } catch (const std::exception& error) {
-        showProblem(UnexpectedTrouble(false, error.what()), {}, {});
-    }
+    // A new dialog object for every press: nothing of an earlier dialog carries over.
+    clsCommonDialog dialog(dialogs_);
+    const std::int32_t flags = kOpenDialogFlags;
+    loadTelling(dialog.ShowOpen(this, kOpenDialogTitle, QString(), kOpenDialogFilter, flags));
 }
 
 void MainWindow::cmdSave_Click() {
@@ -376,24 +371,6 @@ void MainWindow::showPending() {
     setWindowModified(PendingChanges(lists_, loaded_) > 0);
 }
 
-namespace {
-
-// The question before changes that are not saved are lost, worded to be heard as well as read:
-// the file by its name, how many changes, and what the other answer does to them.
-struct LossQuestion {
-    std::string question;
-    std::string consequence;
-    QString loseButton;
-};
-
-LossQuestion QuestionBefore(MainWindow::Losing how, const std::string& path, std::size_t changes) {
-    const LossWords words =
-        QuestionBeforeLosing(how == MainWindow::Losing::ByClosing, path, changes);
-    return {words.question, words.consequence, ToQString(words.loseButton)};
-}
-
-} // namespace
-
 bool MainWindow::settlePending(Losing how) {
     const std::size_t pending = PendingChanges(lists_, loaded_);
     if (pending == 0) {
@@ -403,11 +380,11 @@ bool MainWindow::settlePending(Losing how) {
     if (isMinimized()) {
         showNormal();
     }
-    const LossQuestion asked = QuestionBefore(how, ImagePath, pending);
+    const LossWords asked = QuestionBeforeLosing(how == Losing::ByClosing, ImagePath, pending);
     QMessageBox box(QMessageBox::Warning, kCaption, QString(), QMessageBox::NoButton, this);
     ShowAsPlainText(box, asked.question, asked.consequence, {});
     QPushButton* saveFirst = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
-    QPushButton* lose = box.addButton(asked.loseButton, QMessageBox::DestructiveRole);
+    QPushButton* lose = box.addButton(ToQString(asked.loseButton), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(saveFirst);
     box.setEscapeButton(cancel);
@@ -479,7 +456,7 @@ void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    if (event->mimeData() == nullptr || !TakeDrag(*event)) {
+    if (!TakeDrag(*event)) {
         return;
     }
     const DroppedImage dropped = ReadDrop(*event->mimeData());
@@ -494,18 +471,13 @@ void MainWindow::dropEvent(QDropEvent* event) {
         this,
         [this, dropped] {
             if (dropped.path.isEmpty()) {
-                showProblem("Drop one game image file on the window to open it.",
-                            dropped.refusal.toStdString(), {});
+                showProblem(kDropWhat.toStdString(), dropped.refusal.toStdString(), {});
             } else {
                 openImage(dropped.path);
             }
         },
         Qt::QueuedConnection);
 }
-
-} // namespace kelvarin
-
-namespace kelvarin {
 
 void MainWindow::followEndRequests(const EndRequests& requests) {
     // Queued: the question it may put up runs in the event loop, not inside the notice.

@@ -53,7 +53,6 @@ class PlacedControls {
   public:
     void place(QWidget& control, const QRect& twips);
     void setScale(qreal scale);
-    [[nodiscard]] qreal scale() const { return scale_; }
 
   private:
     std::vector<std::pair<QWidget*, QRect>> placed_; // children of the window, gone with it

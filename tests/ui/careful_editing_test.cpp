@@ -371,7 +371,7 @@ bool KeepsItsDirection(const QString& sentence) {
 // it is.
 TEST_F(CarefulEditingTest, ANameCannotTurnASentenceAround) {
     const auto* announcer = window.findChild<Announcer*>();
-    for (const char* name : {"abc\u202E.nds", "\u05D0\u05D1\u05D2.nds", "line\nbreak.nds"}) {
+    for (const char* name : {"abc\u202E.nds", "line\nbreak.nds"}) {
         SCOPED_TRACE(name);
         const std::string odd = dir.file(name);
         if (!std::ofstream(PathOf(odd))) {
